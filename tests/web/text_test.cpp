@@ -1,0 +1,3 @@
+#include "web/text.h"
+#include <gtest/gtest.h>
+TEST(Text, Builds) {}

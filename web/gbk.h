@@ -1,0 +1,29 @@
+#pragma once
+// GBK (code page 936) is the encoding of the site's pages and of every file the program keeps.
+// The core holds GBK bytes in std::string; these are the only places where text changes encoding.
+
+#include <string>
+#include <string_view>
+
+namespace novel {
+
+// A byte of 0x80 or above opens a two-byte character; the byte after it is its trail byte.
+inline bool isLeadByte(unsigned char b) { return b >= 0x80; }
+
+// Length in bytes of the character that starts at text[i] (1 or 2; 1 for a lead byte at the end).
+inline size_t charLengthAt(std::string_view text, size_t i) {
+    return isLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+}
+
+// GBK -> UTF-8. A byte sequence that is no GBK character becomes U+FFFD; nothing is dropped silently.
+std::string toUtf8(std::string_view gbk);
+
+// UTF-8 -> GBK. A character GBK cannot hold (or broken UTF-8) becomes "?".
+std::string toGbk(std::string_view utf8);
+
+// Bytes become text by taking everything before the first zero byte.
+inline std::string_view textOf(std::string_view bytes) {
+    return bytes.substr(0, bytes.find('\0'));
+}
+
+}  // namespace novel

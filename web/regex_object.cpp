@@ -1,0 +1,1 @@
+#include "web/regex_object.h"
