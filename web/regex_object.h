@@ -12,7 +12,7 @@
 namespace novel {
 
 class RegexObject {
-public:
+  public:
     RegexObject();
     ~RegexObject();
     // A copy shares the compiled pattern and the matches and holds its own copy of the subject.
@@ -36,7 +36,7 @@ public:
     // The subject with the matches replaced ("$1".."$9" and "$&" refer to the match).
     Text replace(std::string_view replacement) const;
 
-private:
+  private:
     struct State;
     std::shared_ptr<const State> state_;  // compiled pattern and matches, shared by copies
     Text subject_;
