@@ -1,0 +1,92 @@
+#include "support/loopback_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+
+namespace novel::test {
+
+namespace {
+
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string RecordedRequest::header(std::string_view name) const {
+    for (const auto& [key, value] : headers) {
+        if (sameName(key, name)) return value;
+    }
+    return {};
+}
+
+int RecordedRequest::headerCount(std::string_view name) const {
+    int count = 0;
+    for (const auto& header : headers) count += sameName(header.first, name) ? 1 : 0;
+    return count;
+}
+
+LoopbackServer::LoopbackServer(const std::function<void(httplib::Server&)>& routes) {
+    // Runs once the body has been read and before the answer goes out, so a client that has its
+    // answer always finds its request recorded.
+    server_.set_post_routing_handler([this](const httplib::Request& req, httplib::Response&) {
+        RecordedRequest record{req.method, req.version, req.target, {}, req.body};
+        for (const auto& header : req.headers) record.headers.push_back(header);
+        std::lock_guard lock(mutex_);
+        requests_.push_back(std::move(record));
+    });
+    routes(server_);
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    if (port_ <= 0) throw std::runtime_error("loopback server: no port");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    // stop() only takes effect once the accept loop runs.
+    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+LoopbackServer::~LoopbackServer() {
+    server_.stop();
+    thread_.join();
+}
+
+std::string LoopbackServer::url(std::string_view path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
+}
+
+std::vector<RecordedRequest> LoopbackServer::requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+RecordedRequest LoopbackServer::lastRequest() const {
+    std::lock_guard lock(mutex_);
+    return requests_.empty() ? RecordedRequest{} : requests_.back();
+}
+
+int unusedPort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return -1;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = -1;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        port = ntohs(address.sin_port);
+    }
+    ::close(fd);
+    return port;
+}
+
+}  // namespace novel::test
