@@ -1,10 +1,12 @@
 #pragma once
 // An HTTP server on 127.0.0.1 for tests: routes are registered before it starts, it listens on a
 // free port on its own thread, records every request it receives, and stops when destroyed.
+// With Scheme::SelfSignedHttps it speaks TLS with a certificate no client trusts.
 
 #include <httplib.h>
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -28,20 +30,24 @@ struct RecordedRequest {
 
 class LoopbackServer {
   public:
-    explicit LoopbackServer(const std::function<void(httplib::Server&)>& routes);
+    enum class Scheme { Http, SelfSignedHttps };
+
+    explicit LoopbackServer(const std::function<void(httplib::Server&)>& routes,
+                            Scheme scheme = Scheme::Http);
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     int port() const { return port_; }
-    // "http://127.0.0.1:PORT" followed by path.
+    // "http://127.0.0.1:PORT" (or https) followed by path.
     std::string url(std::string_view path = "/") const;
 
     std::vector<RecordedRequest> requests() const;
     RecordedRequest lastRequest() const;  // empty record when none came
 
   private:
-    httplib::Server server_;
+    std::unique_ptr<httplib::Server> server_;
+    Scheme scheme_;
     std::thread thread_;
     int port_ = -1;
     mutable std::mutex mutex_;

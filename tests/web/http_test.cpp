@@ -275,6 +275,15 @@ TEST(HttpFetch, UnreachableServerLeavesEverythingAlone) {
     EXPECT_EQ(fetchPlain(url), "");
 }
 
+TEST(HttpFetch, UntrustedCertificateIsRefused) {
+    LoopbackServer server(basicRoutes, LoopbackServer::Scheme::SelfSignedHttps);
+    Text extra = "X-Mine: 1";
+    EXPECT_EQ(httpFetch(server.url("/page.html"), 0, {}, nullptr, nullptr, &extra), "");
+    EXPECT_EQ(extra, "X-Mine: 1");
+    EXPECT_EQ(fetchPlain(server.url("/page.html")), "");
+    EXPECT_TRUE(server.requests().empty());
+}
+
 TEST(FetchPlain, SendsHttp10WithAcceptOnly) {
     LoopbackServer server(basicRoutes);
     EXPECT_EQ(fetchPlain(server.url("/page.html")), "page");
