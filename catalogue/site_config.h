@@ -1,0 +1,50 @@
+#pragma once
+// Deployment configuration: which site the program reads and the words that site stamps into its
+// texts. Read from site.ini beside the program (UTF-8 "key = value" lines, "#" comments); a missing
+// file or key keeps the built-in default.
+
+#include <string>
+#include <string_view>
+
+#include "web/text.h"
+
+namespace novel {
+
+// The site value that means "start the embedded demo site and use it".
+inline constexpr std::string_view kDemoSite = "demo";
+
+// Brand words of the embedded demo site (UTF-8; the default configuration uses them).
+inline constexpr std::string_view kDemoBrandLatin = "demobook";
+inline constexpr std::string_view kDemoBrandChinese = "演示书城";
+inline constexpr std::string_view kDemoBrandChineseSpaced = "演 示 书 城";
+
+// The words removed from chapter text and downloaded books, as GBK text.
+struct BrandWords {
+    Text latin;
+    Text chinese;
+    Text chineseSpaced;
+};
+
+struct SiteConfig {
+    std::string site{kDemoSite};  // base URL without trailing slash, or "demo"
+    std::string brandLatin{kDemoBrandLatin};
+    std::string brandChinese{kDemoBrandChinese};
+    std::string brandChineseSpaced{kDemoBrandChineseSpaced};
+    std::string homePage;
+    std::string helpPage;
+    std::string newsPage;
+    std::string chatGroupLink;
+    std::string chatGroupNumber;
+    std::string mail;
+    std::string imNumber;
+
+    bool usesDemoSite() const { return site == kDemoSite; }
+    BrandWords brandWords() const;  // converted to GBK
+};
+
+// Parses site.ini text; unknown keys and malformed lines are ignored.
+SiteConfig parseSiteConfig(std::string_view iniText);
+// Reads site.ini at path; a missing or unreadable file gives the defaults.
+SiteConfig loadSiteConfig(const std::string& path);
+
+}  // namespace novel
