@@ -18,6 +18,15 @@ constexpr size_t kResponseHeaderLimit = 5000;
 
 constexpr long kMaxRedirects = 20;
 
+struct EasyDeleter {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+struct ListDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
+using HeaderList = std::unique_ptr<curl_slist, ListDeleter>;
+
 // Process-wide libcurl state: one cookie store for the run, shared by every request that does not
 // bring its own cookies, and the one handle fetchPlain keeps. Never destroyed, so a request made
 // while other static objects are being torn down still finds it.
@@ -30,8 +39,10 @@ class CurlRuntime {
 
     CURLSH* cookieShare() const { return share_; }
 
+    // fetchPlain's handle and header list, set up once and used under plainMutex.
     std::mutex plainMutex;
-    CURL* plainHandle = nullptr;
+    EasyHandle plainHandle;
+    HeaderList plainHeaders;
 
   private:
     CurlRuntime() {
@@ -54,15 +65,6 @@ class CurlRuntime {
     CURLSH* share_ = nullptr;
     std::array<std::mutex, CURL_LOCK_DATA_LAST> locks_;
 };
-
-struct EasyDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-struct ListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
-using HeaderList = std::unique_ptr<curl_slist, ListDeleter>;
 
 // What one transfer collects. With redirects followed, only the last response counts: a new
 // status line starts the headers (and the body) afresh.
@@ -120,12 +122,11 @@ std::string requestUrl(std::string_view url) {
     return out;
 }
 
-// Options every request shares: the address, web protocols only (redirects included, so an
-// HTTP page may move to HTTPS), a direct connection, and the two time-outs that keep a dead or
-// stalled server from blocking the caller for good. Certificates are verified (libcurl's default).
-// libcurl keeps no page cache, so nothing is needed to make every request reach the server.
-void setCommonOptions(CURL* handle, const std::string& url, Transfer* transfer) {
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+// Options every request shares: web protocols only (redirects included, so an HTTP page may
+// move to HTTPS), a direct connection, and the two time-outs that keep a dead or stalled server
+// from blocking the caller for good. Certificates are verified (libcurl's default). libcurl keeps
+// no page cache, so nothing is needed to make every request reach the server.
+void setCommonOptions(CURL* handle) {
     curl_easy_setopt(handle, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -136,8 +137,12 @@ void setCommonOptions(CURL* handle, const std::string& url, Transfer* transfer) 
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, kStallTimeoutSeconds);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &onBody);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, transfer);
     curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &onHeaderLine);
+}
+
+void setTransfer(CURL* handle, const std::string& url, Transfer* transfer) {
+    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, transfer);
     curl_easy_setopt(handle, CURLOPT_HEADERDATA, transfer);
 }
 
@@ -245,7 +250,8 @@ Bytes httpFetch(std::string_view url, int method, std::string_view postText, Tex
         CURL* h = handle.get();
         Transfer transfer;
         const std::string address = requestUrl(url);
-        setCommonOptions(h, address, &transfer);
+        setCommonOptions(h);
+        setTransfer(h, address, &transfer);
         curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
         curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());
         curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
@@ -289,31 +295,40 @@ Bytes httpFetch(std::string_view url, int method, std::string_view postText, Tex
     }
 }
 
+namespace {
+
+// The kept handle is set up once: its options never change between calls, and libcurl's reset
+// would drop (and leak) the cookie-engine switch each time.
+CURL* plainHandle(CurlRuntime& runtime) {
+    if (runtime.plainHandle) return runtime.plainHandle.get();
+    EasyHandle handle(curl_easy_init());
+    HeaderList headers;
+    if (!handle || !appendHeader(headers, "Accept: */*")) return nullptr;
+    const std::string agent(kPlainUserAgent);
+    CURL* h = handle.get();
+    setCommonOptions(h);
+    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+    curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    useSharedCookies(h);
+    runtime.plainHeaders = std::move(headers);
+    runtime.plainHandle = std::move(handle);
+    return h;
+}
+
+}  // namespace
+
 Bytes fetchPlain(std::string_view url) {
     try {
         CurlRuntime& runtime = CurlRuntime::instance();
         std::lock_guard lock(runtime.plainMutex);
-        if (runtime.plainHandle == nullptr) runtime.plainHandle = curl_easy_init();
-        CURL* h = runtime.plainHandle;
+        CURL* h = plainHandle(runtime);
         if (h == nullptr) return {};
-        curl_easy_reset(h);
-
-        HeaderList headers;
-        if (!appendHeader(headers, "Accept: */*")) return {};
         Transfer transfer;
         const std::string address = requestUrl(url);
-        const std::string agent(kPlainUserAgent);
-        setCommonOptions(h, address, &transfer);
-        curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
-        curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());
-        curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
-        curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-        useSharedCookies(h);
-
-        const CURLcode result = curl_easy_perform(h);
-        // The list dies with this call; the kept handle must not point at it.
-        curl_easy_setopt(h, CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
-        if (result != CURLE_OK) return {};
+        setTransfer(h, address, &transfer);
+        if (curl_easy_perform(h) != CURLE_OK) return {};
         return std::move(transfer.body);
     } catch (...) {
         return {};

@@ -24,6 +24,12 @@ bool sameName(std::string_view a, std::string_view b) {
     return true;
 }
 
+// The server files the peer's addresses among the headers; they were never sent.
+bool isPseudoHeader(std::string_view name) {
+    return name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" ||
+           name == "LOCAL_PORT";
+}
+
 struct KeyDeleter {
     void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
 };
@@ -74,11 +80,13 @@ LoopbackServer::LoopbackServer(const std::function<void(httplib::Server&)>& rout
     // answer always finds its request recorded.
     server_->set_post_routing_handler([this](const httplib::Request& req, httplib::Response&) {
         RecordedRequest record{req.method, req.version, req.target, {}, req.body};
-        for (const auto& header : req.headers) record.headers.push_back(header);
+        for (const auto& header : req.headers) {
+            if (!isPseudoHeader(header.first)) record.headers.push_back(header);
+        }
         std::lock_guard lock(mutex_);
         requests_.push_back(std::move(record));
     });
-    routes(server_);
+    routes(*server_);
     port_ = server_->bind_to_any_port("127.0.0.1");
     if (port_ <= 0) throw std::runtime_error("loopback server: no port");
     thread_ = std::thread([this] { server_->listen_after_bind(); });
