@@ -64,23 +64,6 @@ class MappedText {
 };
 
 // Every "#引号" becomes a double quote; stepping by characters so a trail byte never starts one.
-Text resolveQuotePlaceholders(std::string_view pattern) {
-    Text out;
-    out.reserve(pattern.size());
-    size_t i = 0;
-    while (i < pattern.size()) {
-        if (pattern.compare(i, kQuotePlaceholder.size(), kQuotePlaceholder) == 0) {
-            out += '"';
-            i += kQuotePlaceholder.size();
-            continue;
-        }
-        const size_t len = charLengthAt(pattern, i);
-        out.append(pattern, i, len);
-        i += len;
-    }
-    return out;
-}
-
 // Turns offsets in the mapped text back into byte offsets of the GBK text. Each four-byte mapped
 // character stands for two GBK bytes, except a lead byte alone at the very end, which only the end
 // offset can lie behind. Moving costs the distance moved, so offsets visited in roughly ascending
@@ -182,7 +165,7 @@ RegexObject& RegexObject::operator=(RegexObject&& other) noexcept = default;
 bool RegexObject::create(std::string_view pattern, std::string_view subject, bool caseSensitive,
                          bool multiline, bool global, bool quotePlaceholder) {
     auto state = std::make_shared<State>();
-    state->pattern = quotePlaceholder ? resolveQuotePlaceholders(pattern) : Text(pattern);
+    state->pattern = quotePlaceholder ? resolveQuotePlaceholder(pattern) : Text(pattern);
     state_ = state;
     subject_.assign(subject);
     // Offsets are kept in 32 bits; a larger subject is refused rather than mis-positioned.

@@ -107,9 +107,6 @@ bool isBlankAt(std::string_view text, size_t i) {
     return c == ' ' || (c == 0xA1 && i + 1 < text.size() && byteAt(text, i + 1) == 0xA1);
 }
 
-Text resolveQuotePlaceholder(std::string_view marker) {
-    return replaceText(marker, kQuotePlaceholder, "\"", 1, -1, true);
-}
 
 }  // namespace
 
@@ -287,6 +284,10 @@ int textToInteger(std::string_view text) {
         }
     }
     return static_cast<int>(negative ? -value : value);
+}
+
+Text resolveQuotePlaceholder(std::string_view marker) {
+    return replaceText(marker, kQuotePlaceholder, "\"", 1, -1, true);
 }
 
 Text textBetween(std::string_view text, std::string_view left, std::string_view right, int start,

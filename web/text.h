@@ -58,6 +58,9 @@ Text concatTexts(const Parts&... parts) {
     return out;
 }
 
+// The marker with every "#引号" turned into a double quote.
+Text resolveQuotePlaceholder(std::string_view marker);
+
 // The text between the first `left` at or after `start` and the next `right` after it; empty when
 // either is missing. "#引号" in the markers stands for a double quote.
 Text textBetween(std::string_view text, std::string_view left, std::string_view right,
