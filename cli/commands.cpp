@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "cli/command_handlers.h"
+#include "demo/demo_site.h"
 #include "web/http.h"
 
 namespace novel::cli {
@@ -26,6 +28,41 @@ void printCommandUsage(std::FILE* to, const Command& command) {
 // Writes bytes unchanged (zero bytes included); false when the stream refused them.
 bool writeBytes(std::FILE* to, std::string_view bytes) {
     return std::fwrite(bytes.data(), 1, bytes.size(), to) == bytes.size() && std::fflush(to) == 0;
+}
+
+constexpr std::array kCommands{
+    Command{"fetch", "fetch [--plain] URL", &fetchCommand},
+    Command{"lists", "lists", &listsCommand},
+    Command{"list", "list INDEX [PAGE]", &listCommand},
+    Command{"search", "search title|author KEYWORD [PAGE]", &searchCommand},
+    Command{"book", "book BOOK_URL", &bookCommand},
+    Command{"toc", "toc TOC_URL BOOK_URL", &tocCommand},
+    Command{"chapter", "chapter CHAPTER_URL", &chapterCommand},
+    Command{"download", "download TXT_URL --title TITLE [--dir DIR]", &downloadCommand},
+    Command{"serve-demo", "serve-demo [--port N]", &serveDemoCommand},
+};
+
+}  // namespace
+
+Context::Context() = default;
+Context::~Context() = default;
+
+const SiteConfig& Context::siteConfig() {
+    if (!siteConfig_) siteConfig_ = config.empty() ? SiteConfig{} : loadSiteConfig(config);
+    return *siteConfig_;
+}
+
+std::string Context::siteUrl() {
+    std::string url = site.empty() ? siteConfig().site : site;
+    if (url != kDemoSite) {
+        while (url.ends_with('/')) url.pop_back();
+        return url;
+    }
+    if (!demo_) {
+        demo_ = std::make_unique<DemoSite>();
+        if (!demo_->start()) return {};
+    }
+    return demo_->url();
 }
 
 int fetchCommand(Context& context, const Arguments& arguments) {
@@ -53,12 +90,6 @@ int fetchCommand(Context& context, const Arguments& arguments) {
     }
     return kExitOk;
 }
-
-constexpr std::array kCommands{
-    Command{"fetch", "fetch [--plain] URL", &fetchCommand},
-};
-
-}  // namespace
 
 std::span<const Command> commands() {
     return kCommands;

@@ -58,6 +58,27 @@ BookDownloadPaths bookDownloadPaths(const fs::path& base, std::string_view title
     return paths;
 }
 
+std::error_code prepareBookFolder(const BookDownloadPaths& paths) {
+    std::error_code ec;
+    fs::create_directories(paths.bookFolder, ec);
+    if (ec) return ec;
+    if (fs::exists(paths.temporaryFile, ec)) fs::remove(paths.temporaryFile, ec);
+    return ec;
+}
+
+void prepareDownloadRequest(DownloadRequest* request, std::string_view txtPackageUrl,
+                            const BookDownloadPaths& paths) {
+    request->transferMode = 4096;
+    request->sourceUrl = trimBlanks(txtPackageUrl);
+    request->targetFile = paths.temporaryFile.string();
+    request->sixth = 1;
+    request->connectTimeoutMs = 5000;
+    request->sendTimeoutMs = 5000;
+    request->receiveTimeoutMs = 10000;
+    request->windDownMs = 1000;
+    request->twelfth = 10240;
+}
+
 DownloadProgress downloadProgress(int64_t totalSize, int64_t received) {
     DownloadProgress p;
     p.sizeText = roundedKilobytes(totalSize);

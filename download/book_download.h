@@ -7,6 +7,7 @@
 #include <string>
 
 #include "catalogue/site_config.h"
+#include "download/file_downloader.h"
 #include "web/text.h"
 
 namespace novel {
@@ -27,6 +28,15 @@ struct BookDownloadPaths {
 std::string safeBookFileName(std::string_view title);
 
 BookDownloadPaths bookDownloadPaths(const std::filesystem::path& base, std::string_view title);
+
+// Makes the book's folder and clears a temporary file left by an interrupted run. An older copy of
+// the book is kept: it is replaced only once the new one is complete and cleaned.
+std::error_code prepareBookFolder(const BookDownloadPaths& paths);
+
+// Sets the members of the process's download request that a book download uses (source, target,
+// time-outs, mode); the others keep what they hold.
+void prepareDownloadRequest(DownloadRequest* request, std::string_view txtPackageUrl,
+                            const BookDownloadPaths& paths);
 
 struct DownloadProgress {
     Text sizeText;      // e.g. "1500K"
