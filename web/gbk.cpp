@@ -9,8 +9,8 @@ namespace {
 
 // Runs iconv over the whole input; each sequence it refuses is skipped (`badLength` bytes, or one
 // character's worth) and `replacement` is written in its place.
-std::string convert(const char* to, const char* from, std::string_view in, std::string_view replacement,
-                    size_t (*badLength)(std::string_view rest)) {
+std::string convert(const char* to, const char* from, std::string_view in,
+                    std::string_view replacement, size_t (*badLength)(std::string_view rest)) {
     std::string out;
     if (in.empty()) return out;
     iconv_t cd = iconv_open(to, from);
@@ -32,7 +32,8 @@ std::string convert(const char* to, const char* from, std::string_view in, std::
             size_t skip = badLength(std::string_view(src, srcLeft));
             src += skip;
             srcLeft -= skip;
-            if (out.size() - used < replacement.size()) out.resize(out.size() * 2 + replacement.size());
+            if (out.size() - used < replacement.size())
+                out.resize(out.size() * 2 + replacement.size());
             out.replace(used, replacement.size(), replacement);
             used += replacement.size();
         }
@@ -43,7 +44,9 @@ std::string convert(const char* to, const char* from, std::string_view in, std::
     return out;
 }
 
-size_t badGbkLength(std::string_view rest) { return charLengthAt(rest, 0); }
+size_t badGbkLength(std::string_view rest) {
+    return charLengthAt(rest, 0);
+}
 
 size_t badUtf8Length(std::string_view rest) {
     // Skip the lead byte and any continuation bytes after it.
@@ -58,6 +61,8 @@ std::string toUtf8(std::string_view gbk) {
     return convert("UTF-8", "GBK", gbk, "\xEF\xBF\xBD", badGbkLength);
 }
 
-std::string toGbk(std::string_view utf8) { return convert("GBK", "UTF-8", utf8, "?", badUtf8Length); }
+std::string toGbk(std::string_view utf8) {
+    return convert("GBK", "UTF-8", utf8, "?", badUtf8Length);
+}
 
 }  // namespace novel

@@ -8,14 +8,17 @@
 namespace novel {
 
 // A byte of 0x80 or above opens a two-byte character; the byte after it is its trail byte.
-inline bool isLeadByte(unsigned char b) { return b >= 0x80; }
+inline bool isLeadByte(unsigned char b) {
+    return b >= 0x80;
+}
 
 // Length in bytes of the character that starts at text[i] (1 or 2; 1 for a lead byte at the end).
 inline size_t charLengthAt(std::string_view text, size_t i) {
     return isLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
 }
 
-// GBK -> UTF-8. A byte sequence that is no GBK character becomes U+FFFD; nothing is dropped silently.
+// GBK -> UTF-8. A byte sequence that is no GBK character becomes U+FFFD; nothing is dropped
+// silently.
 std::string toUtf8(std::string_view gbk);
 
 // UTF-8 -> GBK. A character GBK cannot hold (or broken UTF-8) becomes "?".

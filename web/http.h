@@ -3,8 +3,8 @@
 //
 // httpFetch: a general request (GET/POST/HEAD, caller cookies, extra headers, proxy) that starts
 // from nothing on every call. fetchPlain: a plain HTTP/1.0 GET that keeps one connection handle for
-// the run. Both return the body as received, or empty bytes on failure; neither ever hangs for good:
-// a connect time-out and a stalled-transfer abort apply to every request.
+// the run. Both return the body as received, or empty bytes on failure; neither ever hangs for
+// good: a connect time-out and a stalled-transfer abort apply to every request.
 
 #include <string>
 #include <string_view>
@@ -13,8 +13,10 @@
 
 namespace novel {
 
-inline constexpr std::string_view kDefaultUserAgent = "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)";
-inline constexpr std::string_view kPlainUserAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
+inline constexpr std::string_view kDefaultUserAgent =
+    "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)";
+inline constexpr std::string_view kPlainUserAgent =
+    "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 
 // Seconds allowed to connect, and seconds without any byte after which a transfer is given up.
 inline constexpr long kConnectTimeoutSeconds = 15;

@@ -20,7 +20,8 @@ using TextList = std::vector<Text>;
 // In markers, this text stands for one double-quote character.
 inline constexpr std::string_view kQuotePlaceholder = "#\xD2\xFD\xBA\xC5";  // "#引号"
 
-int findText(std::string_view text, std::string_view sought, int start = 1, bool ignoreCase = false);
+int findText(std::string_view text, std::string_view sought, int start = 1,
+             bool ignoreCase = false);
 
 // Last occurrence lying wholly before `start` (default: after the end of the text).
 int findTextBackwards(std::string_view text, std::string_view sought, int start = -1,
@@ -33,6 +34,11 @@ Text replaceText(std::string_view text, std::string_view find, std::string_view 
 
 // Pieces between separators; no empty last piece after a trailing separator; at most maxPieces
 // pieces when maxPieces > 0 (the rest of the text is dropped).
+// The same replacement done inside `text` (no second copy of a large text when the replacement is
+// not longer than what it replaces).
+void replaceTextInPlace(Text* text, std::string_view find, std::string_view replacement = {},
+                        int start = 1, int count = -1, bool caseSensitive = false);
+
 TextList splitText(std::string_view text, std::string_view separator = ",", int maxPieces = -1);
 
 Text trimBlanks(std::string_view text);
@@ -52,10 +58,13 @@ Text concatTexts(const Parts&... parts) {
     return out;
 }
 
+// The marker with every "#引号" turned into a double quote.
+Text resolveQuotePlaceholder(std::string_view marker);
+
 // The text between the first `left` at or after `start` and the next `right` after it; empty when
 // either is missing. "#引号" in the markers stands for a double quote.
-Text textBetween(std::string_view text, std::string_view left, std::string_view right, int start = 1,
-                 bool ignoreCase = false);
+Text textBetween(std::string_view text, std::string_view left, std::string_view right,
+                 int start = 1, bool ignoreCase = false);
 
 // Turns a plain marker into a pattern fragment: the nine bracket and repetition characters are
 // escaped, "#引号" becomes a quote and CR LF becomes "\n". Everything else keeps its meaning.

@@ -1,3 +1,164 @@
 #include "web/text.h"
+
 #include <gtest/gtest.h>
-TEST(Text, Builds) {}
+
+namespace novel {
+namespace {
+
+// Chinese text in these tests is written in UTF-8 and handed to the code as GBK, as the site sends
+// it.
+Text g(std::string_view utf8) {
+    return toGbk(utf8);
+}
+
+TEST(GbkConversion, RoundTripsAndMarksBrokenBytes) {
+    EXPECT_EQ(g("书"), "\xCA\xE9");
+    EXPECT_EQ(toUtf8(g("第一章 完　")), "第一章 完　");
+    EXPECT_EQ(kQuotePlaceholder, g("#引号"));
+    // A lone lead byte at the end and an undefined pair are replaced, the rest survives.
+    EXPECT_EQ(toUtf8("a\xFF\xFF"
+                     "b\xCA"),
+              "a\xEF\xBF\xBD"
+              "b\xEF\xBF\xBD");
+    EXPECT_EQ(toGbk("x\xF0\x9F\x98\x80y"), "x?y");  // an emoji has no GBK form
+    EXPECT_EQ(textOf(std::string("ab\0cd", 5)), "ab");
+}
+
+TEST(FindText, NeverStartsOnATrailByte) {
+    // 0x81 0x57 is one character whose trail byte happens to be 'W'.
+    const Text text = "\x81\x57WW.com";
+    EXPECT_EQ(findText(text, "www.", 1, true), -1);
+    EXPECT_EQ(findText(text, "WW.", 1, false), 3);
+    EXPECT_EQ(findText(text, "\x57W"), 3);  // byte 2 is no character start, byte 3 is
+    EXPECT_EQ(findText(text, "ww.", 1, true), 3);
+    EXPECT_EQ(findTextBackwards(text, "w", -1, true), 4);
+    // A start on the trail byte moves to the next character start.
+    EXPECT_EQ(findText(g("书a"), "a", 2), 3);
+}
+
+TEST(FindText, PositionsStartsAndCase) {
+    EXPECT_EQ(findText("abcabc", "c"), 3);
+    EXPECT_EQ(findText("abcabc", "c", 4), 6);
+    EXPECT_EQ(findText("abcabc", "C"), -1);
+    EXPECT_EQ(findText("abcabc", "C", 0, true), 3);
+    EXPECT_EQ(findText("abc", "abcd"), -1);
+    EXPECT_EQ(findText("abc", "", 2), 1);
+    EXPECT_EQ(findText("", ""), -1);
+    EXPECT_EQ(findText("abc", "a", 9), -1);
+    EXPECT_EQ(findTextBackwards("abcabc", "abc"), 4);
+    EXPECT_EQ(findTextBackwards("abcabc", "abc", 6), 1);  // the second one ends at 6, not before it
+    EXPECT_EQ(findTextBackwards("abcabc", "abc", 7), 4);
+    EXPECT_EQ(findTextBackwards("abcabc", "x"), -1);
+}
+
+TEST(ReplaceText, OnePassCaseAndBoundaries) {
+    // Letter case ignored by default, replaced text not scanned again.
+    EXPECT_EQ(replaceText("WWW.a.Com www.b.com", "www.", ""), "a.Com b.com");
+    EXPECT_EQ(replaceText("aaa", "a", "aa"), "aaaaaa");
+    EXPECT_EQ(replaceText("aAa", "a", "b", 1, -1, true), "bAb");
+    EXPECT_EQ(replaceText("abababab", "ab", "x", 3, 2), "abxxab");
+    EXPECT_EQ(replaceText("abc", "", "x"), "abc");
+    EXPECT_EQ(replaceText("abc", "b", "x", 1, 0), "abc");
+    // The trail byte 'W' of 0x81 0x57 is left alone.
+    EXPECT_EQ(replaceText("\x81\x57WW.cn", "www.", ""), "\x81\x57WW.cn");
+    EXPECT_EQ(replaceText(g("好www.好Www.好"), "www.", ""), g("好好好"));
+}
+
+TEST(SplitText, SeparatorsMaximumAndEnds) {
+    EXPECT_EQ(splitText("a;;b;", ";"), (TextList{"a", "", "b"}));
+    EXPECT_EQ(splitText("a;;b;", ";", 2), (TextList{"a", ""}));
+    EXPECT_EQ(splitText("a,b"), (TextList{"a", "b"}));
+    EXPECT_TRUE(splitText("", ";").empty());
+    EXPECT_EQ(splitText(";", ";"), (TextList{""}));
+    EXPECT_EQ(splitText("x\r\ny\r\n", "\r\n"), (TextList{"x", "y"}));
+}
+
+TEST(Blanks, AsciiAndIdeographicSpacesOnly) {
+    const Text ideo = "\xA1\xA1";
+    EXPECT_EQ(trimBlanks(ideo + " a b " + ideo), "a b");
+    EXPECT_EQ(trimBlanks("\ta "), "\ta");
+    EXPECT_EQ(trimBlanks("   "), "");
+    EXPECT_EQ(removeBlanks("a = 1;" + ideo + "b=2"), "a=1;b=2");
+    // 0xB0 0xA1 is a character ending in 0xA1: its trail byte must not pair up as a blank.
+    EXPECT_EQ(trimBlanks("\xB0\xA1\xA1"), "\xB0\xA1\xA1");
+}
+
+TEST(ByteHelpers, EdgesOfTheText) {
+    EXPECT_EQ(leftBytes("abc", 2), "ab");
+    EXPECT_EQ(leftBytes("abc", 9), "abc");
+    EXPECT_EQ(leftBytes("abc", 0), "");
+    EXPECT_EQ(rightBytes("abc", 2), "bc");
+    EXPECT_EQ(rightBytes("abc", -1), "");
+    EXPECT_EQ(midBytes("abcdef", 2, 3), "bcd");
+    EXPECT_EQ(midBytes("abc", 3, 5), "c");
+    EXPECT_EQ(midBytes("abc", 4, 1), "");
+    EXPECT_EQ(midBytes("abc", 0, 1), "");
+    EXPECT_EQ(lowerAscii("ABc" + g("书")), "abc" + g("书"));
+    EXPECT_LT(compareText("a", "b"), 0);
+    EXPECT_EQ(compareText("", std::string_view()), 0);
+    EXPECT_GT(compareText("\xCA", "a"), 0);  // bytes compare unsigned
+    EXPECT_EQ(concatTexts("a", Text("b"), std::string_view("c")), "abc");
+}
+
+TEST(TextToInteger, LeadingNumberOnly) {
+    EXPECT_EQ(textToInteger("42"), 42);
+    EXPECT_EQ(textToInteger(" 7px"), 7);
+    EXPECT_EQ(textToInteger("3.9"), 3);
+    EXPECT_EQ(textToInteger("-5"), -5);
+    EXPECT_EQ(textToInteger(""), 0);
+    EXPECT_EQ(textToInteger("x1"), 0);
+    EXPECT_EQ(textToInteger("99999999999"), 2147483647);
+}
+
+TEST(TextBetween, MarkersAndPlaceholder) {
+    EXPECT_EQ(textBetween("a<b>c</b>d", "<b>", "</b>"), "c");
+    EXPECT_EQ(textBetween("a<b>c</b>d", "<i>", "</b>"), "");
+    EXPECT_EQ(textBetween("a<b>c</b>d", "<b>", "</i>"), "");
+    EXPECT_EQ(textBetween("", "<b>", "</b>"), "");
+    EXPECT_EQ(textBetween("<b></b>", "<b>", "</b>"), "");
+    EXPECT_EQ(textBetween("<B>x</B>", "<b>", "</b>"), "");  // case matters unless asked
+    EXPECT_EQ(textBetween("<B>x</B>", "<b>", "</b>", 1, true), "x");
+    // The right marker is looked for only after the left one.
+    EXPECT_EQ(textBetween("\"x=\"1\"", "=", "\""), "");
+    EXPECT_EQ(textBetween("href=\"a.html\">", "href=" + Text(kQuotePlaceholder), kQuotePlaceholder),
+              "a.html");
+    EXPECT_EQ(textBetween("x" + Text(kQuotePlaceholder) + "y", kQuotePlaceholder, "y"), "");
+}
+
+TEST(EscapeForPattern, NineCharactersPlaceholderAndLineBreak) {
+    EXPECT_EQ(escapeForPattern("?*+[](){}"), "\\?\\*\\+\\[\\]\\(\\)\\{\\}");
+    EXPECT_EQ(escapeForPattern("a.b^$|\\"), "a.b^$|\\");
+    EXPECT_EQ(escapeForPattern("<td class=" + Text(kQuotePlaceholder) + "odd"), "<td class=\"odd");
+    EXPECT_EQ(escapeForPattern("</font></td>\r\n    <td>"), "</font></td>\\n    <td>");
+}
+
+TEST(AllBetween, LazyGlobalAndCaseInsensitive) {
+    TextList items;
+    EXPECT_EQ(allBetween("<tr>a</tr><tr>b</tr><TR>c</TR>", "<tr>", "</tr>", &items), 3);
+    EXPECT_EQ(items, (TextList{"a", "b", "c"}));
+    // A piece may hold the left marker itself; pieces do not overlap.
+    EXPECT_EQ(allBetween("<p>a<p>b</p>", "<p>", "</p>", &items), 1);
+    EXPECT_EQ(items, (TextList{"a<p>b"}));
+    // Bracket characters in markers are literal, "." is not, and pieces span lines.
+    EXPECT_EQ(allBetween("[(x)]{1\n2}", "[(", ")]", &items), 1);
+    EXPECT_EQ(items, (TextList{"x"}));
+    EXPECT_EQ(allBetween("{1\n2}", "{", "}", &items), 1);
+    EXPECT_EQ(items, (TextList{"1\n2"}));
+    EXPECT_EQ(allBetween("aXb1c", "a.b", "c", &items), 1);
+    EXPECT_EQ(items, (TextList{"1"}));
+    // Options: too long items skipped, affixes and markers added.
+    EXPECT_EQ(allBetween("<i>ab</i><i>abcdef</i>", "<i>", "</i>", &items, 3, "[", "]", true, true),
+              1);
+    EXPECT_EQ(items, (TextList{"<i>[ab]</i>"}));
+    // Chinese text comes back as the same GBK bytes, and an old list is cleared first.
+    EXPECT_EQ(allBetween(g("<a>第一章</a><a>完</a>"), "<a>", "</a>", &items), 2);
+    EXPECT_EQ(items, (TextList{g("第一章"), g("完")}));
+    EXPECT_EQ(allBetween("nothing here", "<a>", "</a>", &items), 0);
+    EXPECT_TRUE(items.empty());
+    // A CR LF in a marker matches a line break in the page.
+    EXPECT_EQ(allBetween("</td>\n  <td>v</td>", "</td>\r\n  <td>", "</td>", &items), 1);
+    EXPECT_EQ(items, (TextList{"v"}));
+}
+
+}  // namespace
+}  // namespace novel
