@@ -9,6 +9,7 @@
 #include "demo/demo_pages.h"
 #include "demo/demo_site.h"
 #include "web/gbk.h"
+#include "web/http.h"
 
 namespace novel {
 namespace {
@@ -107,6 +108,17 @@ TEST_F(DemoSiteHttp, PackagesAndCoverCarryTheirLength) {
     ASSERT_TRUE(cover);
     EXPECT_EQ(cover->get_header_value("Content-Type"), "image/jpeg");
     EXPECT_EQ(cover->body, demoCoverJpeg());
+}
+
+TEST_F(DemoSiteHttp, TheProgramsOwnClientReadsIt) {
+    const DemoCatalogue& c = DemoCatalogue::shared();
+    const DemoBook& book = *c.book(demo_books::kFiveHundred);
+    EXPECT_EQ(fetchPlain(site.url() + "/book/2.html"), pages->bookPage(book));
+    EXPECT_EQ(fetchPlain(site.url() + "/book/2/index.html"), pages->tableOfContents(book));
+    EXPECT_EQ(httpFetch(site.url() + "/book/2/20500.html"), pages->chapterPage(book, 500));
+    EXPECT_EQ(httpFetch(site.url() + "/modules/article/search.php?searchtype=author&searchkey=" +
+                        encodeAll(toGbk("孤舟听雨")) + "&Submit=%CB%D1+%CB%F7&page=1"),
+              pages->searchAnswer(toGbk("孤舟听雨"), true, 1));
 }
 
 TEST_F(DemoSiteHttp, UnknownPathsAnswer404) {
