@@ -49,7 +49,8 @@ int downloadCommand(Context& context, const Arguments& arguments) {
     if (url.empty() || gbkTitle.empty()) return kExitUsage;
 
     std::error_code ec;
-    const std::filesystem::path base = dir.empty() ? std::filesystem::current_path(ec) : dir;
+    const std::filesystem::path base =
+        dir.empty() ? std::filesystem::current_path(ec) : std::filesystem::path(dir);
     const BookDownloadPaths paths = bookDownloadPaths(base, gbkTitle);
     if (ec || (ec = prepareBookFolder(paths))) {
         std::fprintf(context.err, "novel: download: %s: cannot make the folder %s (%s)\n",
