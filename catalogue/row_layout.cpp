@@ -24,18 +24,16 @@ std::vector<BookRow> readRows(std::string_view region, const RowLayout& layout, 
     // A row runs from its first cell whose class starts with "odd" to the end of the row. The
     // opening of that cell stays in the row text: a row that starts at a cell holding one of the
     // fields (the book link in an "odds" cell, for one) would otherwise lose that field.
-    TextList rowTexts;
-    allBetween(table, "<td class=\"odd", "</tr>", &rowTexts, 0, {}, {}, /*withLeft=*/true);
-
+    static constexpr std::string_view kRowStart = "<td class=\"odd";
     std::vector<BookRow> rows;
-    rows.reserve(rowTexts.size());
-    for (const Text& r : rowTexts) {
+    forEachBetween(table, kRowStart, "</tr>", [&](std::string_view piece) {
+        const Text r = concatTexts(kRowStart, piece);
         BookRow row;
         row.id = std::to_string(rowsBefore + static_cast<int>(rows.size()) + 1);
         for (const FieldCut& cut : layout.fields)
-            row.*cut.field = cut.prefix + textBetween(r, cut.left, cut.right);
+            row.*cut.field = concatTexts(cut.prefix, viewBetween(r, cut.left, cut.right));
         rows.push_back(std::move(row));
-    }
+    });
     return rows;
 }
 

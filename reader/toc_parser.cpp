@@ -11,20 +11,16 @@ std::vector<ChapterEntry> parseTableOfContents(std::string_view page,
     static const Text kSectionStart = toGbk("ZIP下载</a></div>");
     static const Text kSectionEnd = toGbk("如果您认为");
 
-    const Text section = textBetween(page, kSectionStart, kSectionEnd);
-    // Each link text is the rest of an anchor: "address">title<
-    TextList links;
-    allBetween(section, "<a href=", "/a></div>", &links);
-
+    const std::string_view section = viewBetween(page, kSectionStart, kSectionEnd);
     std::vector<ChapterEntry> chapters;
-    chapters.reserve(links.size());
-    for (const Text& link : links) {
+    // Each link text is the rest of an anchor: "address">title<
+    forEachBetween(section, "<a href=", "/a></div>", [&](std::string_view link) {
         ChapterEntry entry;
         entry.id = std::to_string(rowsBefore + static_cast<int>(chapters.size()) + 1);
         entry.title = textBetween(link, ">", "<");
-        entry.url = concatTexts(chapterBaseUrl, "/", textBetween(link, "\"", "\""));
+        entry.url = concatTexts(chapterBaseUrl, "/", viewBetween(link, "\"", "\""));
         chapters.push_back(std::move(entry));
-    }
+    });
     return chapters;
 }
 

@@ -311,6 +311,9 @@ CURL* plainHandle(CurlRuntime& runtime) {
     curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    // One request per connection, as HTTP/1.0 means: a kept connection that the server has
+    // meanwhile closed would otherwise fail the next read now and then.
+    curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
     useSharedCookies(h);
     runtime.plainHeaders = std::move(headers);
     runtime.plainHandle = std::move(handle);

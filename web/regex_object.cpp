@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <unordered_map>
 #include <vector>
 
 namespace novel {
@@ -129,6 +130,43 @@ using MatchContext = Owned<pcre2_match_context, pcre2_match_context_free>;
 using MatchData = Owned<pcre2_match_data, pcre2_match_data_free>;
 using JitStack = Owned<pcre2_jit_stack, pcre2_jit_stack_free>;
 
+// Parsers run the same few patterns over page after page, so compiled patterns are kept per
+// thread (a compiled pattern and a JIT stack must not be shared by threads matching at once).
+// The JIT stack is reserved once per thread instead of once per call.
+struct PatternCache {
+    static constexpr size_t kLimit = 64;
+    std::unordered_map<std::string, std::shared_ptr<pcre2_code>> compiled;
+    JitStack jitStack{pcre2_jit_stack_create(32 * 1024, 8 * 1024 * 1024, nullptr)};
+};
+
+PatternCache& patternCache() {
+    static thread_local PatternCache cache;
+    return cache;
+}
+
+std::shared_ptr<pcre2_code> compilePattern(const Text& pattern, uint32_t options) {
+    std::string key(reinterpret_cast<const char*>(&options), sizeof options);
+    key += pattern;
+    PatternCache& cache = patternCache();
+    if (auto hit = cache.compiled.find(key); hit != cache.compiled.end()) return hit->second;
+
+    CompileContext compileContext(pcre2_compile_context_create(nullptr));
+    if (!compileContext) return nullptr;
+    pcre2_set_newline(compileContext.get(), PCRE2_NEWLINE_LF);
+    const MappedText mappedPattern(pattern);
+    int errorCode = 0;
+    PCRE2_SIZE errorOffset = 0;
+    std::shared_ptr<pcre2_code> code(
+        pcre2_compile(mappedPattern.data(), mappedPattern.size(), options, &errorCode, &errorOffset,
+                      compileContext.get()),
+        pcre2_code_free);
+    if (!code) return nullptr;
+    pcre2_jit_compile(code.get(), PCRE2_JIT_COMPLETE);  // without JIT the interpreter runs
+    if (cache.compiled.size() >= PatternCache::kLimit) cache.compiled.clear();
+    cache.compiled.emplace(std::move(key), code);
+    return code;
+}
+
 }  // namespace
 
 struct RegexObject::State {
@@ -171,10 +209,6 @@ bool RegexObject::create(std::string_view pattern, std::string_view subject, boo
     // Offsets are kept in 32 bits; a larger subject is refused rather than mis-positioned.
     if (subject.size() >= State::kUnset) return false;
 
-    CompileContext compileContext(pcre2_compile_context_create(nullptr));
-    if (!compileContext) return false;
-    pcre2_set_newline(compileContext.get(), PCRE2_NEWLINE_LF);
-
     // ECMAScript habits: \uhhhh and \xhh escapes, "[^]" as any character, a reference to a group
     // that took no part matches empty, "$" only at the very end unless multi-line, and in
     // multi-line mode "^" also after a line break that ends the text.
@@ -183,13 +217,8 @@ bool RegexObject::create(std::string_view pattern, std::string_view subject, boo
     if (multiline) options |= PCRE2_MULTILINE;
     if (!caseSensitive) options |= PCRE2_CASELESS;
 
-    const MappedText mappedPattern(state->pattern);
-    int errorCode = 0;
-    PCRE2_SIZE errorOffset = 0;
-    Code code(pcre2_compile(mappedPattern.data(), mappedPattern.size(), options, &errorCode,
-                            &errorOffset, compileContext.get()));
+    const std::shared_ptr<pcre2_code> code = compilePattern(state->pattern, options);
     if (!code) return false;
-    pcre2_jit_compile(code.get(), PCRE2_JIT_COMPLETE);  // without JIT the interpreter runs
 
     uint32_t captures = 0;
     pcre2_pattern_info(code.get(), PCRE2_INFO_CAPTURECOUNT, &captures);
@@ -198,9 +227,9 @@ bool RegexObject::create(std::string_view pattern, std::string_view subject, boo
 
     MatchData matchData(pcre2_match_data_create_from_pattern(code.get(), nullptr));
     MatchContext matchContext(pcre2_match_context_create(nullptr));
-    JitStack jitStack(pcre2_jit_stack_create(32 * 1024, 8 * 1024 * 1024, nullptr));
     if (!matchData || !matchContext) return false;
-    if (jitStack) pcre2_jit_stack_assign(matchContext.get(), nullptr, jitStack.get());
+    if (JitStack& jitStack = patternCache().jitStack)
+        pcre2_jit_stack_assign(matchContext.get(), nullptr, jitStack.get());
 
     const MappedText text(subject);
     OffsetMapper mapper(text, subject.size());

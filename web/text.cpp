@@ -4,6 +4,12 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <tuple>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+#include <functional>
+#include <optional>
 
 #include "web/regex_object.h"
 
@@ -26,20 +32,17 @@ bool equalAt(std::string_view text, size_t pos, std::string_view sought, bool ig
     return true;
 }
 
-// Walks the text character by character so that every candidate it hands out starts a character.
-// Candidates for the first byte are found with memchr (for both letter cases when case is ignored),
-// which keeps a scan over a large text close to memchr speed.
+// Finds a sought text at character starts only. Candidates are positions where its first and its
+// last byte fit (both letter cases when case is ignored); whether a candidate starts a character is
+// told by looking back over the two-byte characters before it (see isCharStart), so a scan over a
+// large text runs close to memchr speed.
 class CharScanner {
   public:
     CharScanner(std::string_view text, std::string_view sought, bool ignoreCase)
         : text_(text), sought_(sought), ignoreCase_(ignoreCase) {
-        unsigned char first = byteAt(sought, 0);
-        firstA_ = first;
-        firstB_ = first;
-        if (ignoreCase && ((first >= 'a' && first <= 'z') || (first >= 'A' && first <= 'Z'))) {
-            firstA_ = foldAscii(first);
-            firstB_ = firstA_ - 32;
-        }
+        if (sought.empty()) return;
+        std::tie(firstA_, firstB_) = variants(byteAt(sought, 0), ignoreCase);
+        std::tie(lastA_, lastB_) = variants(byteAt(sought, sought.size() - 1), ignoreCase);
     }
 
     // First match at a character start at or after `from`, which must itself start a character.
@@ -47,66 +50,93 @@ class CharScanner {
     size_t find(size_t from) {
         const size_t n = text_.size();
         const size_t m = sought_.size();
-        size_t i = from;
-        while (i + m <= n) {
-            size_t c = nextCandidate(i);
+        while (from + m <= n) {
+            size_t c = nextCandidate(from);
             if (c == std::string_view::npos || c + m > n) return std::string_view::npos;
-            i = advanceTo(i, c);
-            if (i != c) continue;  // the candidate byte was the trail of a two-byte character
+            if (!isCharStart(from, c)) {
+                from = c + 1;  // c is a trail byte, so the next character starts right after it
+                continue;
+            }
             if (equalAt(text_, c, sought_, ignoreCase_)) return c;
-            i += charLengthAt(text_, c);
+            from = c + charLengthAt(text_, c);
         }
         return std::string_view::npos;
     }
 
-    // Moves a character start `i` forward to the first character start at or after `target`.
-    // Eight bytes that are all single-byte characters, or all halves of two-byte ones, keep the
-    // alignment as a whole, so long runs of either kind are crossed a word at a time.
-    size_t advanceTo(size_t i, size_t target) const {
-        const size_t n = text_.size();
+    // The first character start at or after `target`, given a character start `from` <= target.
+    size_t advanceTo(size_t from, size_t target) const {
+        if (target >= text_.size()) return text_.size();
+        return isCharStart(from, target) ? target : target + 1;
+    }
+
+    // Whether `at` starts a character, given a character start `from` <= at. A byte below 0x80
+    // always ends a character (it is a character or a trail byte), so only the run of bytes of
+    // 0x80 and above right before `at` matters: they pair up from the start of the run.
+    bool isCharStart(size_t from, size_t at) const {
         const unsigned char* p = reinterpret_cast<const unsigned char*>(text_.data());
-        constexpr uint64_t kHigh = 0x8080808080808080ull;
-        while (i + 8 <= target) {
-            uint64_t word;
-            std::memcpy(&word, p + i, 8);
-            uint64_t high = word & kHigh;
-            i += (high == 0 || high == kHigh) ? 8 : 1 + (p[i] >> 7);
-        }
-        while (i < target) i += 1 + (p[i] >> 7);
-        return std::min(i, n);
+        size_t k = at;
+        while (k > from && p[k - 1] >= 0x80) --k;
+        return ((at - k) & 1) == 0;
     }
 
   private:
-    size_t nextCandidate(size_t from) {
-        if (candA_ == kUnknown || (candA_ != std::string_view::npos && candA_ < from))
-            candA_ = memchrFrom(firstA_, from);
-        if (firstA_ == firstB_) return candA_;
-        if (candB_ == kUnknown || (candB_ != std::string_view::npos && candB_ < from))
-            candB_ = memchrFrom(firstB_, from);
-        return std::min(candA_, candB_);
+    // Both letter cases of a byte when case is ignored, else the byte twice.
+    static std::pair<unsigned char, unsigned char> variants(unsigned char c, bool ignoreCase) {
+        if (ignoreCase && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
+            return {foldAscii(c), static_cast<unsigned char>(foldAscii(c) - 32)};
+        return {c, c};
     }
 
-    size_t memchrFrom(unsigned char b, size_t from) const {
-        if (from >= text_.size()) return std::string_view::npos;
-        const void* hit = std::memchr(text_.data() + from, b, text_.size() - from);
-        return hit ? static_cast<const char*>(hit) - text_.data() : std::string_view::npos;
+    // The next position at or after `from` whose byte matches the sought text's first byte and
+    // whose byte m - 1 further on matches its last one. Sixteen positions are tested at once; on
+    // page text this leaves few candidates to compare in full.
+    size_t nextCandidate(size_t from) const {
+        const size_t n = text_.size();
+        const size_t m = sought_.size();
+        if (m > n) return std::string_view::npos;
+        const size_t lastStart = n - m;
+        const unsigned char* p = reinterpret_cast<const unsigned char*>(text_.data());
+        size_t i = from;
+        if (i > lastStart) return std::string_view::npos;
+        if (firstA_ == firstB_ && m == 1) {
+            const void* hit = std::memchr(p + i, firstA_, n - i);
+            return hit ? static_cast<const unsigned char*>(hit) - p : std::string_view::npos;
+        }
+#ifdef __SSE2__
+        const __m128i firstA = _mm_set1_epi8(static_cast<char>(firstA_));
+        const __m128i firstB = _mm_set1_epi8(static_cast<char>(firstB_));
+        const __m128i lastA = _mm_set1_epi8(static_cast<char>(lastA_));
+        const __m128i lastB = _mm_set1_epi8(static_cast<char>(lastB_));
+        for (; i + 16 <= lastStart + 1; i += 16) {
+            const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + m - 1));
+            const __m128i first =
+                _mm_or_si128(_mm_cmpeq_epi8(head, firstA), _mm_cmpeq_epi8(head, firstB));
+            const __m128i last =
+                _mm_or_si128(_mm_cmpeq_epi8(tail, lastA), _mm_cmpeq_epi8(tail, lastB));
+            if (unsigned mask =
+                    static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(first, last))))
+                return i + static_cast<size_t>(__builtin_ctz(mask));
+        }
+#endif
+        for (; i <= lastStart; ++i) {
+            if ((p[i] == firstA_ || p[i] == firstB_) &&
+                (p[i + m - 1] == lastA_ || p[i + m - 1] == lastB_))
+                return i;
+        }
+        return std::string_view::npos;
     }
-
-    static constexpr size_t kUnknown = std::string_view::npos - 1;
 
     std::string_view text_;
     std::string_view sought_;
     bool ignoreCase_;
-    unsigned char firstA_, firstB_;
-    size_t candA_ = kUnknown;
-    size_t candB_ = kUnknown;
+    unsigned char firstA_ = 0, firstB_ = 0, lastA_ = 0, lastB_ = 0;
 };
 
 bool isBlankAt(std::string_view text, size_t i) {
     unsigned char c = byteAt(text, i);
     return c == ' ' || (c == 0xA1 && i + 1 < text.size() && byteAt(text, i + 1) == 0xA1);
 }
-
 
 }  // namespace
 
@@ -290,16 +320,45 @@ Text resolveQuotePlaceholder(std::string_view marker) {
     return replaceText(marker, kQuotePlaceholder, "\"", 1, -1, true);
 }
 
+namespace {
+
+// The marker as a view, resolved into `buffer` only when it holds the quote placeholder (parsers
+// cut thousands of fields a page; most markers need no copy).
+std::string_view resolvedMarker(std::string_view marker, Text* buffer) {
+    if (marker.find(kQuotePlaceholder) == std::string_view::npos) return marker;
+    *buffer = resolveQuotePlaceholder(marker);
+    return *buffer;
+}
+
+// First occurrence of `sought` at a character start at or after the character start `from`; an
+// empty marker is found right there.
+size_t findFrom(std::string_view text, std::string_view sought, size_t from, bool ignoreCase) {
+    if (sought.empty()) return from <= text.size() ? from : std::string_view::npos;
+    return CharScanner(text, sought, ignoreCase).find(from);
+}
+
+}  // namespace
+
+std::string_view viewBetween(std::string_view text, std::string_view left, std::string_view right,
+                             int start, bool ignoreCase) {
+    Text leftBuffer, rightBuffer;
+    const std::string_view l = resolvedMarker(left, &leftBuffer);
+    const std::string_view r = resolvedMarker(right, &rightBuffer);
+    if (text.empty()) return {};
+    // Character starts are tracked with a scanner over the text; markers are found only there.
+    const CharScanner walker(text, " ", false);
+    size_t p = findFrom(text, l, walker.advanceTo(0, static_cast<size_t>(std::max(start, 1)) - 1),
+                        ignoreCase);
+    if (p == std::string_view::npos) return {};
+    const size_t begin = walker.advanceTo(p, p + l.size());
+    const size_t q = findFrom(text, r, begin, ignoreCase);
+    if (q == std::string_view::npos) return {};
+    return text.substr(begin, q - begin);
+}
+
 Text textBetween(std::string_view text, std::string_view left, std::string_view right, int start,
                  bool ignoreCase) {
-    const Text l = resolveQuotePlaceholder(left);
-    const Text r = resolveQuotePlaceholder(right);
-    int p = findText(text, l, start, ignoreCase);
-    if (p == -1) return {};
-    int from = p + static_cast<int>(l.size());
-    int q = findText(text, r, from, ignoreCase);
-    if (q == -1) return {};
-    return Text(text.substr(static_cast<size_t>(from) - 1, static_cast<size_t>(q - from)));
+    return Text(viewBetween(text, left, right, start, ignoreCase));
 }
 
 Text escapeForPattern(std::string_view marker) {
@@ -314,6 +373,56 @@ Text escapeForPattern(std::string_view marker) {
     return out;
 }
 
+namespace {
+
+// The text a marker stands for when its pattern fragment has no regular-expression meaning left
+// (no ".", "^", "$", "|" or "\\" at a character start): the marker itself, its CR LF as the LF
+// the pattern would match. Empty when the marker needs the pattern engine.
+std::optional<Text> literalMarker(std::string_view marker) {
+    Text literal = replaceText(resolveQuotePlaceholder(marker), "\r\n", "\n", 1, -1, true);
+    if (literal.empty()) return std::nullopt;
+    for (size_t i = 0; i < literal.size(); i += charLengthAt(literal, i)) {
+        if (std::string_view(".^$|\\").find(literal[i]) != std::string_view::npos)
+            return std::nullopt;
+    }
+    return literal;
+}
+
+}  // namespace
+
+void forEachBetween(std::string_view subject, std::string_view left, std::string_view right,
+                    const std::function<void(std::string_view piece)>& visit) {
+    const std::optional<Text> l = literalMarker(left);
+    const std::optional<Text> r = literalMarker(right);
+    if (l && r) {
+        // Plain markers: a direct scan finds the same pieces as the lazy pattern, without
+        // converting the page.
+        CharScanner leftScanner(subject, *l, true);
+        CharScanner rightScanner(subject, *r, true);
+        size_t pos = 0;
+        for (;;) {
+            size_t p = leftScanner.find(pos);
+            if (p == std::string_view::npos) break;
+            size_t begin = leftScanner.advanceTo(p, p + l->size());
+            size_t q = rightScanner.find(begin);
+            if (q == std::string_view::npos) break;
+            visit(subject.substr(begin, q - begin));
+            pos = rightScanner.advanceTo(q, q + r->size());
+        }
+        return;
+    }
+    const Text pattern =
+        concatTexts(escapeForPattern(left), "([\\s\\S]*?)", escapeForPattern(right));
+    RegexObject regex;
+    if (!regex.create(pattern, subject)) return;
+    const int matches = regex.matchCount();
+    for (int i = 1; i <= matches; ++i) {
+        int position = 0;
+        Text piece = regex.subMatchText(i, 1, &position);
+        visit(subject.substr(static_cast<size_t>(position), piece.size()));
+    }
+}
+
 int allBetween(std::string_view subject, std::string_view left, std::string_view right,
                TextList* items, int maxLength, std::string_view prefix, std::string_view suffix,
                bool withLeft, bool withRight) {
@@ -321,20 +430,12 @@ int allBetween(std::string_view subject, std::string_view left, std::string_view
     TextList& out = items ? *items : local;
     out.clear();
 
-    const Text pattern =
-        concatTexts(escapeForPattern(left), "([\\s\\S]*?)", escapeForPattern(right));
-    RegexObject regex;
-    if (!regex.create(pattern, subject)) return 0;
-
     const Text leftMarker = withLeft ? resolveQuotePlaceholder(left) : Text();
     const Text rightMarker = withRight ? resolveQuotePlaceholder(right) : Text();
-    const int matches = regex.matchCount();
-    out.reserve(static_cast<size_t>(matches));
-    for (int i = 1; i <= matches; ++i) {
-        Text piece = regex.subMatchText(i, 1);
-        if (maxLength != 0 && piece.size() > static_cast<size_t>(maxLength)) continue;
+    forEachBetween(subject, left, right, [&](std::string_view piece) {
+        if (maxLength != 0 && piece.size() > static_cast<size_t>(maxLength)) return;
         out.push_back(concatTexts(leftMarker, prefix, piece, suffix, rightMarker));
-    }
+    });
     return static_cast<int>(out.size());
 }
 

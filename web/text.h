@@ -5,6 +5,7 @@
 // match never begins on the trail byte of a two-byte character; ignoring letter case folds the
 // ASCII letters only; a blank is the ASCII space or the ideographic space (0xA1 0xA1).
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,6 +67,10 @@ Text resolveQuotePlaceholder(std::string_view marker);
 Text textBetween(std::string_view text, std::string_view left, std::string_view right,
                  int start = 1, bool ignoreCase = false);
 
+// The same piece as textBetween, as a view into `text`.
+std::string_view viewBetween(std::string_view text, std::string_view left, std::string_view right,
+                             int start = 1, bool ignoreCase = false);
+
 // Turns a plain marker into a pattern fragment: the nine bracket and repetition characters are
 // escaped, "#引号" becomes a quote and CR LF becomes "\n". Everything else keeps its meaning.
 Text escapeForPattern(std::string_view marker);
@@ -74,6 +79,10 @@ Text escapeForPattern(std::string_view marker);
 // matched without regard to ASCII letter case. Items longer than maxLength (when not 0) are
 // skipped; prefix/suffix and the markers themselves (withLeft/withRight) are added around each.
 // Returns the number of items.
+// Hands every piece that allBetween would list to `visit`, as views into the subject.
+void forEachBetween(std::string_view subject, std::string_view left, std::string_view right,
+                    const std::function<void(std::string_view piece)>& visit);
+
 int allBetween(std::string_view subject, std::string_view left, std::string_view right,
                TextList* items, int maxLength = 0, std::string_view prefix = {},
                std::string_view suffix = {}, bool withLeft = false, bool withRight = false);

@@ -295,6 +295,14 @@ TEST(FetchPlain, SendsHttp10WithAcceptOnly) {
     EXPECT_EQ(request.header("User-Agent"), kPlainUserAgent);
 }
 
+TEST(FetchPlain, ManyReadsInARowAllArrive) {
+    // The kept handle must not trip over connections the server has closed in between.
+    LoopbackServer server(basicRoutes);
+    int empty = 0;
+    for (int i = 0; i < 60; ++i) empty += fetchPlain(server.url("/page.html")).empty();
+    EXPECT_EQ(empty, 0);
+}
+
 TEST(UrlParts, HostPortAndPath) {
     EXPECT_EQ(urlHost("HTTP://Host:8080/a", false), "host");
     EXPECT_EQ(urlHost("HTTP://Host:8080/a", true), "host:8080");

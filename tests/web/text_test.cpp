@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "web/regex_object.h"
+
 namespace novel {
 namespace {
 
@@ -158,6 +162,34 @@ TEST(AllBetween, LazyGlobalAndCaseInsensitive) {
     // A CR LF in a marker matches a line break in the page.
     EXPECT_EQ(allBetween("</td>\n  <td>v</td>", "</td>\r\n  <td>", "</td>", &items), 1);
     EXPECT_EQ(items, (TextList{"v"}));
+}
+
+// Plain markers are cut by a direct scan; it must give exactly what the pattern engine gives.
+TEST(AllBetween, DirectScanAgreesWithThePatternEngine) {
+    const std::vector<Text> alphabet = {"<",        "a",    "A",  "b",        "/",
+                                        ">",        "\r\n", "\n", "\x81\x57", "\xB0\x3C",
+                                        "\xD6\xD0", "w",    "W",  "\xA1\xA1"};
+    const std::vector<std::pair<Text, Text>> markers = {
+        {"<a", "b>"},          {"A", "a"},     {"<", ">"},   {"W", "w"},
+        {"\xD6\xD0", "\r\n<"}, {"a\r\n", "/"}, {"<", "\x57"}};
+    std::mt19937 rng(7);
+    for (int round = 0; round < 3000; ++round) {
+        Text subject;
+        for (int n = rng() % 40; n > 0; --n) subject += alphabet[rng() % alphabet.size()];
+        const auto& [left, right] = markers[rng() % markers.size()];
+
+        RegexObject regex;
+        ASSERT_TRUE(regex.create(escapeForPattern(left) + "([\\s\\S]*?)" + escapeForPattern(right),
+                                 subject));
+        TextList expected;
+        for (int i = 1; i <= regex.matchCount(); ++i) expected.push_back(regex.subMatchText(i, 1));
+
+        TextList items;
+        allBetween(subject, left, right, &items);
+        ASSERT_EQ(items, expected)
+            << "subject " << testing::PrintToString(subject) << " markers "
+            << testing::PrintToString(left) << " " << testing::PrintToString(right);
+    }
 }
 
 }  // namespace

@@ -1,0 +1,64 @@
+// Parsing beside fetching, on loopback from the demo site: a 30-row list page and the table of
+// contents of a 5,000-chapter book. Parsing should cost well under a tenth of the fetch.
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "bench/bench_util.h"
+#include "catalogue/book_page.h"
+#include "catalogue/list_parser.h"
+#include "catalogue/site_urls.h"
+#include "demo/demo_site.h"
+#include "reader/toc_parser.h"
+#include "web/http.h"
+
+using namespace novel;
+using namespace novel::bench;
+
+namespace {
+
+void compare(const char* figure, double fetch, double parse, size_t items, size_t bytes) {
+    std::printf("%s: %zu items from %.0f KB; fetch %.2f ms, parse %.2f ms (%.1f%% of the fetch)\n",
+                figure, items, bytes / 1024.0, fetch * 1000, parse * 1000, parse / fetch * 100);
+    report(figure, fmt("parse %.2f ms", parse * 1000), fmt("fetch %.2f ms", fetch * 1000),
+           fmt("%.1f%%", parse / fetch * 100), "< 10%");
+}
+
+// A fetch that came back different would make its time meaningless.
+void checkSame(const Bytes& expected, const Bytes& got) {
+    if (got != expected || got.empty()) {
+        std::fprintf(stderr, "a fetch came back incomplete (%zu of %zu bytes)\n", got.size(),
+                     expected.size());
+        std::exit(1);
+    }
+}
+
+}  // namespace
+
+int main() {
+    DemoSite site;
+    if (!site.start()) {
+        std::fprintf(stderr, "the demo site did not start\n");
+        return 1;
+    }
+    const int runs = 20;
+
+    const Text listUrl = listPageUrl(site.url(), 1, 1);
+    const Bytes listPage = httpFetch(listUrl);  // also warms the site's caches
+    double listFetch = bestSeconds(runs, [&] { checkSame(listPage, httpFetch(listUrl)); });
+    ListPage list;
+    double listParse =
+        bestSeconds(runs, [&] { list = parseListPage(textOf(listPage), ListLayout::Ranking); });
+    compare("30-row list page", listFetch, listParse, list.rows.size(), listPage.size());
+
+    const Text bookUrl = site.url() + "/book/1.html";
+    const Text tocUrl = site.url() + "/book/1/index.html";
+    const Bytes tocPage = fetchPlain(tocUrl);
+    double tocFetch = bestSeconds(runs, [&] { checkSame(tocPage, fetchPlain(tocUrl)); });
+    std::vector<ChapterEntry> chapters;
+    const Text stem = bookUrlStem(bookUrl);
+    double tocParse =
+        bestSeconds(runs, [&] { chapters = parseTableOfContents(textOf(tocPage), stem); });
+    compare("5,000-chapter table of contents", tocFetch, tocParse, chapters.size(), tocPage.size());
+    return 0;
+}
