@@ -6,34 +6,29 @@
 #include <utility>
 
 namespace novel {
-namespace {
-
-// TODO(gui): read the file with loadSiteConfig once the configuration reader is on main.
-SiteConfig readSiteConfig(const QString& /*path*/) {
-    return SiteConfig{};
-}
-
-// Starts the embedded demo site on loopback and returns its base URL.
-// TODO(gui): start DemoSite here (and keep it in AppState) once it is on main.
-std::string startDemoSite() {
-    return {};
-}
-
-}  // namespace
 
 std::unique_ptr<AppState> AppState::forProgram() {
     const QString programFolder = QCoreApplication::applicationDirPath();
-    SiteConfig config = readSiteConfig(programFolder + QStringLiteral("/site.ini"));
-    std::string site = config.usesDemoSite() ? startDemoSite() : config.site;
+    SiteConfig config = loadSiteConfig((programFolder + QStringLiteral("/site.ini")).toStdString());
+    std::string site = config.site;
+    std::unique_ptr<DemoSite> demoSite;
+    if (config.usesDemoSite()) {
+        // Without a site the catalogue simply finds nothing; start-up itself never fails.
+        demoSite = std::make_unique<DemoSite>();
+        site = demoSite->start() ? demoSite->url() : std::string();
+    }
     return std::make_unique<AppState>(std::move(config), std::move(site), programFolder,
-                                      htmlFolderFor(programFolder));
+                                      htmlFolderFor(programFolder), std::move(demoSite));
 }
 
-AppState::AppState(SiteConfig config, std::string site, QString programFolder, QString htmlFolder)
+AppState::AppState(SiteConfig config, std::string site, QString programFolder, QString htmlFolder,
+                   std::unique_ptr<DemoSite> demoSite)
     : config(std::move(config)),
       site(std::move(site)),
       programFolder(std::move(programFolder)),
-      htmlFolder(std::move(htmlFolder)) {}
+      htmlFolder(std::move(htmlFolder)),
+      fileDownloader(std::make_unique<FileDownloader>()),
+      demoSite_(std::move(demoSite)) {}
 
 AppState::~AppState() {
     runExitCleanup();
@@ -50,6 +45,7 @@ void AppState::runExitCleanup() {
     firstChapterTitle.clear();
     latestChapterTitle.clear();
     downloadRequest = {};
+    demoSite_.reset();
 }
 
 QString htmlFolderFor(const QString& programFolder) {

@@ -6,28 +6,13 @@
 #include <memory>
 #include <string>
 
+#include "catalogue/book_page.h"
 #include "catalogue/site_config.h"
+#include "demo/demo_site.h"
 #include "download/file_downloader.h"
 #include "web/text.h"
 
 namespace novel {
-
-// The book last opened from the list or a bookmark: the hand-over from the catalogue to the
-// reader, the bookmarks and the download.
-// TODO(gui): replace with the catalogue's own CurrentBook once it is on main.
-struct CurrentBook {
-    Text title;
-    Text author;
-    Text status;
-    Text bookUrl;
-    Text bookUrlStem;
-    Text tocUrl;
-    Text txtPackageUrl;
-    Text category;
-    Text lastUpdate;
-    Text wordCount;
-    Text synopsis;
-};
 
 class AppState {
   public:
@@ -35,12 +20,15 @@ class AppState {
     // the configuration asks for it, the html folder chosen as htmlFolderFor says.
     static std::unique_ptr<AppState> forProgram();
 
-    AppState(SiteConfig config, std::string site, QString programFolder, QString htmlFolder);
+    // `demoSite`, when given, is the running site that `site` points at; it stops with the state.
+    AppState(SiteConfig config, std::string site, QString programFolder, QString htmlFolder,
+             std::unique_ptr<DemoSite> demoSite = nullptr);
     ~AppState();
     AppState(const AppState&) = delete;
     AppState& operator=(const AppState&) = delete;
 
-    // Stops a running transfer, then releases the state. Runs once; later calls do nothing.
+    // Stops a running transfer, then releases the state and stops the demo site. Runs once; later
+    // calls do nothing.
     void runExitCleanup();
     bool exitCleanupDone() const { return exitCleanupDone_; }
 
@@ -58,9 +46,10 @@ class AppState {
     Text latestChapterTitle;
 
     DownloadRequest downloadRequest;
-    std::unique_ptr<FileDownloader> fileDownloader;  // null until a download needs one
+    std::unique_ptr<FileDownloader> fileDownloader;  // no transfer at start; null after clean-up
 
   private:
+    std::unique_ptr<DemoSite> demoSite_;
     bool exitCleanupDone_ = false;
 };
 

@@ -1,6 +1,5 @@
-#include <cstdio>
+#include "cli/commands.h"
 
-int main() {
-    std::puts("usage: novel [--site URL] [--config FILE] COMMAND ...");
-    return 0;
+int main(int argc, char** argv) {
+    return novel::cli::runCli(novel::cli::Arguments(argv + 1, argv + argc));
 }

@@ -1,52 +1,86 @@
 #pragma once
-// The background file transfer behind a whole-book download, and the one process-wide request it is
-// handed. The downloader alone interprets the members; the program sets the ones a download needs
-// and leaves the others at their start values.
+// The background file transfer behind the whole-book download: one libcurl transfer on a worker
+// thread, started from a download request, reporting its total size and its end through the
+// request's event callback (on the worker thread), with a received-bytes count that any thread may
+// read and a stop that winds the transfer down.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
 
 #include "web/text.h"
 
 namespace novel {
 
-// Events reach the callback as (event, a, b, c, d); the result is ignored by the downloader.
-using DownloadEventCallback = std::function<int(int event, int a, int b, int c, int d)>;
+// Event numbers the callback receives.
+inline constexpr int kDownloadEventTotalSize = 3;  // third argument: the total size in bytes
+inline constexpr int kDownloadEventEnded = 4;
 
+// The download request: twenty members in their fixed order, with the start values the program
+// creates it with. The downloader reads the source URL, the target file, the time-outs and the
+// callback; the other members are carried as they are.
 struct DownloadRequest {
     int transferMode = 1;
     Text sourceUrl;
-    Text targetFile;
-    Text loginName = "anonymous";
-    Text loginPassword = "reader@example.invalid";
-    int sixthMember = 1;
-    int seventhMember = 0;
+    Text targetFile;  // a UTF-8 file-system path
+    Text fourth = "anonymous";
+    Text fifth = "reader@example.invalid";
+    int sixth = 1;
+    int seventh = 0;
     int connectTimeoutMs = 20000;
     int sendTimeoutMs = 20000;
     int receiveTimeoutMs = 20000;
-    int stopWaitMs = 1000;  // longest wait for a stopped transfer to wind down
-    int twelfthMember = 20480;
-    int thirteenthMember = 1024;
-    int fourteenthMember = 0;
-    DownloadEventCallback eventCallback;
-    Text sixteenthMember;
-    int seventeenthMember = 1;
+    int windDownMs = 1000;
+    int twelfth = 20480;
+    int thirteenth = 1024;
+    int fourteenth = 0;
+    std::function<void(int event, int64_t a, int64_t b, int64_t c, int64_t d)> eventCallback;
+    Text sixteenth;
+    int seventeenth = 1;
     Text fileTypes = ".exe|.rar|.zip|.gif|.jpg|.mp3|.rm";
-    Text nineteenthMember;
-    Text twentiethMember;
+    Text nineteenth;
+    Text twentieth;
+};
+
+// How a finished transfer went. `ok` only when the server answered 2xx, the body arrived whole
+// (as long as its Content-Length said) and it was not empty.
+struct DownloadOutcome {
+    bool ok = false;
+    bool stopped = false;  // ended by stop(), not by the transfer
+    long httpStatus = 0;
+    std::string error;  // UTF-8, for the user: why it failed
 };
 
 class FileDownloader {
   public:
-    virtual ~FileDownloader() = default;
+    FileDownloader() = default;
+    ~FileDownloader();  // stops a running transfer
+    FileDownloader(const FileDownloader&) = delete;
+    FileDownloader& operator=(const FileDownloader&) = delete;
 
-    // Begins the transfer in the background and returns at once.
-    virtual void start(const DownloadRequest& request) = 0;
-    // Bytes written to the target file so far.
-    virtual std::int64_t received() const = 0;
-    virtual bool running() const = 0;
-    // Ends a running transfer, waiting at most the request's stopWaitMs for it to wind down.
-    virtual void stop() = 0;
+    // Begins the transfer in the background and returns at once; false while one is running.
+    bool start(const DownloadRequest& request);
+    // Ends a running transfer and waits for its thread; the end event still arrives.
+    void stop();
+
+    bool running() const { return running_.load(); }
+    int64_t received() const { return received_.load(); }
+    int64_t totalSize() const { return totalSize_.load(); }  // 0 until known
+    DownloadOutcome outcome() const;
+
+  private:
+    void run(DownloadRequest request);
+
+    std::thread worker_;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> stopRequested_{false};
+    std::atomic<int64_t> received_{0};
+    std::atomic<int64_t> totalSize_{0};
+    mutable std::mutex outcomeMutex_;
+    DownloadOutcome outcome_;
 };
 
 }  // namespace novel

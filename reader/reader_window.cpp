@@ -16,7 +16,7 @@
 
 #include "app/app_state.h"
 #include "app/controls.h"
-#include "reader/reader_templates.h"
+#include "reader/chapter.h"
 
 namespace novel {
 namespace {

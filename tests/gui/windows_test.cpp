@@ -21,7 +21,7 @@
 #include "bookmarks/bookmark_window.h"
 #include "download/download_window.h"
 #include "gui_test.h"
-#include "reader/reader_templates.h"
+#include "reader/chapter.h"
 #include "reader/reader_window.h"
 
 namespace novel {

@@ -1,12 +1,17 @@
 #pragma once
-// Initial texts of the three hidden template boxes of ReaderWindow, from which every reader page is
-// built (GBK, lines joined by CR LF, no line break after the last line). Together they open the
-// page with "<html>", a style block, the double-click scrolling script and "<center>".
+// A chapter page's text, cleaned of the site's address fragments and brand words, and ReaderPage,
+// the local HTML page the reader shows it in.
 
 #include <string_view>
 
+#include "catalogue/site_config.h"
+#include "web/text.h"
+
 namespace novel {
 
+// Initial texts of the three template boxes of ReaderWindow (GBK, lines joined by CR LF, no line
+// break after the last line). Together they open the page with "<html>", a style block, the
+// double-click scrolling script and "<center>".
 // clang-format off
 inline constexpr std::string_view kPageHeadTemplate =
     "<html>\r\n"
@@ -70,5 +75,22 @@ inline constexpr std::string_view kPageScriptTemplate =
     "\r\n"
     "<center>";
 // clang-format on
+
+// The chapter's text as the site wrote it (HTML): from the text area up to the first "</div>"
+// after it; empty when the page lacks either.
+Text cutChapterText(std::string_view page);
+
+// Removes ".com", "www.", then the Chinese, spaced Chinese and Latin brand words, letter case
+// ignored. An empty brand word is skipped.
+Text cleanChapterText(std::string_view text, const BrandWords& brandWords);
+
+// cleanChapterText(cutChapterText(page)): the chapterText of a fetched chapter page.
+Text chapterTextFromPage(std::string_view page, const BrandWords& brandWords);
+
+// The bytes of ReaderPage: the three templates, the chapter title, "</br></br>", the text and
+// "</center>", with nothing in between.
+Text buildReaderPage(std::string_view headTemplate, std::string_view bodyStyleTemplate,
+                     std::string_view scriptTemplate, std::string_view chapterTitle,
+                     std::string_view chapterText);
 
 }  // namespace novel

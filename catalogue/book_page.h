@@ -1,0 +1,49 @@
+#pragma once
+// A book's page on the site: the TXT package link and the details shown in BookDetailWindow, and
+// CurrentBook, the book handed from the catalogue to the reader, the bookmarks and the download.
+
+#include <string_view>
+
+#include "catalogue/list_parser.h"
+#include "web/text.h"
+
+namespace novel {
+
+// What the book's page gives.
+struct BookPage {
+    Text txtPackageUrl;  // empty when the page has no TXT link
+    Text category;
+    Text lastUpdate;  // "20" + the date; just "20" when the page lacks it
+    Text wordCount;   // the count + "字"; just "字" when the page lacks it
+    Text synopsis;    // line breaks as CR LF, the site's address fragments removed
+
+    friend bool operator==(const BookPage&, const BookPage&) = default;
+};
+
+struct CurrentBook {
+    Text title;
+    Text author;
+    Text status;
+    Text bookUrl;
+    Text bookUrlStem;  // base of the chapter URLs
+    Text tocUrl;
+    Text txtPackageUrl;
+    Text category;
+    Text lastUpdate;
+    Text wordCount;
+    Text synopsis;
+
+    // Takes over the details read from the book's page.
+    void setDetails(const BookPage& page);
+    friend bool operator==(const CurrentBook&, const CurrentBook&) = default;
+};
+
+// The book of a list row, without the details of its page yet.
+CurrentBook currentBookFromRow(const BookRow& row);
+
+// bookUrl without any ".html" (letter case ignored), blanks trimmed at both ends.
+Text bookUrlStem(std::string_view bookUrl);
+
+BookPage parseBookPage(std::string_view page);
+
+}  // namespace novel

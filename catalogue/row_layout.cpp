@@ -1,0 +1,46 @@
+#include "catalogue/row_layout.h"
+
+#include <string>
+
+#include "web/gbk.h"
+
+namespace novel {
+
+Replacement::Replacement(std::string_view findUtf8, std::string_view withUtf8)
+    : find(toGbk(findUtf8)), with(toGbk(withUtf8)) {}
+
+FieldCut::FieldCut(Text BookRow::*field, std::string_view leftUtf8, std::string_view rightUtf8,
+                   std::string_view prefix)
+    : field(field), left(toGbk(leftUtf8)), right(toGbk(rightUtf8)), prefix(toGbk(prefix)) {}
+
+int readPageCount(std::string_view page) {
+    return textToInteger(textBetween(page, "class=\"last\">", "</a>"));
+}
+
+std::vector<BookRow> readRows(std::string_view region, const RowLayout& layout, int rowsBefore) {
+    Text table(region);
+    for (const Replacement& r : layout.replacements) table = replaceText(table, r.find, r.with);
+
+    // A row runs from its first cell whose class starts with "odd" to the end of the row. The
+    // opening of that cell stays in the row text: a row that starts at a cell holding one of the
+    // fields (the book link in an "odds" cell, for one) would otherwise lose that field.
+    TextList rowTexts;
+    allBetween(table, "<td class=\"odd", "</tr>", &rowTexts, 0, {}, {}, /*withLeft=*/true);
+
+    std::vector<BookRow> rows;
+    rows.reserve(rowTexts.size());
+    for (const Text& r : rowTexts) {
+        BookRow row;
+        row.id = std::to_string(rowsBefore + static_cast<int>(rows.size()) + 1);
+        for (const FieldCut& cut : layout.fields)
+            row.*cut.field = cut.prefix + textBetween(r, cut.left, cut.right);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+Text progressLine(const BookRow& row) {
+    return concatTexts(row.author, "--", row.title, row.latestChapter);
+}
+
+}  // namespace novel

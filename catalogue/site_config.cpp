@@ -1,0 +1,74 @@
+#include "catalogue/site_config.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "web/gbk.h"
+
+namespace novel {
+namespace {
+
+std::string_view trimAscii(std::string_view s) {
+    constexpr std::string_view kSpace = " \t\r\n\f\v";
+    const size_t first = s.find_first_not_of(kSpace);
+    if (first == std::string_view::npos) return {};
+    return s.substr(first, s.find_last_not_of(kSpace) - first + 1);
+}
+
+std::string* fieldFor(SiteConfig& config, std::string_view key) {
+    if (key == "site") return &config.site;
+    if (key == "brand_latin") return &config.brandLatin;
+    if (key == "brand_chinese") return &config.brandChinese;
+    if (key == "brand_chinese_spaced") return &config.brandChineseSpaced;
+    if (key == "home_page") return &config.homePage;
+    if (key == "help_page") return &config.helpPage;
+    if (key == "news_page") return &config.newsPage;
+    if (key == "chat_group_link") return &config.chatGroupLink;
+    if (key == "chat_group_number") return &config.chatGroupNumber;
+    if (key == "mail") return &config.mail;
+    if (key == "im_number") return &config.imNumber;
+    return nullptr;
+}
+
+}  // namespace
+
+BrandWords SiteConfig::brandWords() const {
+    return {toGbk(brandLatin), toGbk(brandChinese), toGbk(brandChineseSpaced)};
+}
+
+SiteConfig parseSiteConfig(std::string_view iniText) {
+    constexpr std::string_view kBom = "\xEF\xBB\xBF";
+    if (iniText.starts_with(kBom)) iniText.remove_prefix(kBom.size());
+
+    SiteConfig config;
+    while (!iniText.empty()) {
+        const size_t end = iniText.find('\n');
+        std::string_view line = trimAscii(iniText.substr(0, end));
+        iniText.remove_prefix(end == std::string_view::npos ? iniText.size() : end + 1);
+
+        // Only whole lines are comments: addresses may carry a "#".
+        if (line.empty() || line.front() == '#') continue;
+        const size_t eq = line.find('=');
+        if (eq == std::string_view::npos) continue;
+        std::string* field = fieldFor(config, trimAscii(line.substr(0, eq)));
+        if (!field) continue;
+        std::string_view value = trimAscii(line.substr(eq + 1));
+
+        if (field == &config.site) {
+            // Every URL is built as site + "/path", so a trailing slash would double it.
+            while (value.ends_with('/')) value.remove_suffix(1);
+            if (value.empty()) continue;  // an empty site cannot work: keep the default
+        }
+        field->assign(value);
+    }
+    return config;
+}
+
+SiteConfig loadSiteConfig(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return parseSiteConfig(text);
+}
+
+}  // namespace novel

@@ -1,0 +1,21 @@
+#pragma once
+// The command functions behind the table in commands.cpp, one per command.
+
+#include "cli/commands.h"
+
+namespace novel::cli {
+
+int fetchCommand(Context& context, const Arguments& arguments);
+int listsCommand(Context& context, const Arguments& arguments);
+int listCommand(Context& context, const Arguments& arguments);
+int searchCommand(Context& context, const Arguments& arguments);
+int bookCommand(Context& context, const Arguments& arguments);
+int tocCommand(Context& context, const Arguments& arguments);
+int chapterCommand(Context& context, const Arguments& arguments);
+int serveDemoCommand(Context& context, const Arguments& arguments);
+int downloadCommand(Context& context, const Arguments& arguments);
+
+// A whole number argument; nullopt unless the text is all digits (and fits).
+std::optional<int> parseCount(const std::string& text);
+
+}  // namespace novel::cli

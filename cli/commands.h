@@ -1,0 +1,60 @@
+#pragma once
+// The commands of the `novel` tool. Each command is one function over the parsed global options
+// and its own arguments; adding a command means adding one row to the table in commands.cpp.
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalogue/site_config.h"
+
+namespace novel {
+class DemoSite;
+}
+
+namespace novel::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;  // the operation ran and came back empty
+inline constexpr int kExitUsage = 2;    // the command line was wrong
+
+// Global options, parsed before the command, and where the command writes.
+struct Context {
+    Context();
+    ~Context();
+
+    std::string site;    // --site URL
+    std::string config;  // --config FILE
+    std::FILE* out = stdout;
+    std::FILE* err = stderr;
+
+    // The configuration: --config FILE, or the built-in defaults.
+    const SiteConfig& siteConfig();
+    // The site to read: --site, else the configured site; when that is the demo site, it is
+    // started in-process on first use. Empty when the demo site could not start.
+    std::string siteUrl();
+
+  private:
+    std::optional<SiteConfig> siteConfig_;
+    std::unique_ptr<DemoSite> demo_;
+};
+
+using Arguments = std::vector<std::string>;
+
+struct Command {
+    std::string_view name;
+    std::string_view usage;  // the line after "novel [options] "
+    // Returns an exit status; kExitUsage makes the caller print the command's usage line.
+    int (*run)(Context& context, const Arguments& arguments);
+};
+
+std::span<const Command> commands();
+
+// The whole tool: global options, then one command and its arguments.
+int runCli(const Arguments& arguments, std::FILE* out = stdout, std::FILE* err = stderr);
+
+}  // namespace novel::cli

@@ -1,0 +1,225 @@
+// The commands that read the site: the list table, list pages, searches, book pages, tables of
+// contents and chapters, printed as UTF-8 JSON; and serving the demo site.
+
+#include <nlohmann/json.hpp>
+
+#include <csignal>
+#include <thread>
+
+#include "catalogue/book_page.h"
+#include "catalogue/list_parser.h"
+#include "catalogue/search_parser.h"
+#include "catalogue/site_urls.h"
+#include "cli/command_handlers.h"
+#include "demo/demo_site.h"
+#include "reader/chapter.h"
+#include "reader/toc_parser.h"
+#include "web/http.h"
+
+namespace novel::cli {
+namespace {
+
+using Json = nlohmann::json;
+
+Json utf8(std::string_view gbk) {
+    return toUtf8(gbk);
+}
+
+void print(Context& context, const Json& value) {
+    const std::string text = value.dump(-1, ' ', false, Json::error_handler_t::replace);
+    std::fprintf(context.out, "%s\n", text.c_str());
+    std::fflush(context.out);
+}
+
+const char* parserName(PageParser parser) {
+    switch (parser) {
+        case PageParser::Ranking:
+            return "ranking";
+        case PageParser::Category:
+            return "category";
+        case PageParser::Search:
+            return "search";
+        case PageParser::None:
+            break;
+    }
+    return "none";
+}
+
+Json bookRowJson(const BookRow& row) {
+    return Json{{"id", utf8(row.id)},
+                {"title", utf8(row.title)},
+                {"latestChapter", utf8(row.latestChapter)},
+                {"author", utf8(row.author)},
+                {"size", utf8(row.size)},
+                {"time", utf8(row.time)},
+                {"status", utf8(row.status)},
+                {"bookUrl", utf8(row.bookUrl)},
+                {"latestChapterUrl", utf8(row.latestChapterUrl)},
+                {"tocUrl", utf8(row.tocUrl)}};
+}
+
+Json rowsJson(const std::vector<BookRow>& rows) {
+    Json out = Json::array();
+    for (const BookRow& row : rows) out.push_back(bookRowJson(row));
+    return out;
+}
+
+// Exit status after printing: a fetch that brought nothing back is a failure, said in one line.
+int afterFetch(Context& context, const char* command, const std::string& url, const Bytes& body) {
+    if (!body.empty()) return kExitOk;
+    std::fprintf(context.err, "novel: %s: nothing came back from %s\n", command, url.c_str());
+    return kExitFailure;
+}
+
+bool siteUnavailable(Context& context, const std::string& site) {
+    if (!site.empty()) return false;
+    std::fprintf(context.err, "novel: the demo site could not be started\n");
+    return true;
+}
+
+}  // namespace
+
+std::optional<int> parseCount(const std::string& text) {
+    if (text.empty() || text.size() > 9) return std::nullopt;
+    for (char c : text)
+        if (c < '0' || c > '9') return std::nullopt;
+    return std::stoi(text);
+}
+
+int listsCommand(Context& context, const Arguments& arguments) {
+    if (!arguments.empty()) return kExitUsage;
+    Json lists = Json::array();
+    for (size_t i = 0; i < kCatalogueList.size(); ++i) {
+        const CatalogueEntry& entry = kCatalogueList[i];
+        if (entry.searchMode()) continue;
+        lists.push_back(Json{{"index", i},
+                             {"caption", entry.caption},
+                             {"path", entry.pathPrefix},
+                             {"firstPage", parserName(entry.firstPage)},
+                             {"pageTurns", parserName(entry.pageTurns)}});
+    }
+    print(context, lists);
+    return kExitOk;
+}
+
+int listCommand(Context& context, const Arguments& arguments) {
+    if (arguments.empty() || arguments.size() > 2) return kExitUsage;
+    std::optional<int> index = parseCount(arguments[0]);
+    std::optional<int> page = arguments.size() == 2 ? parseCount(arguments[1]) : 1;
+    if (!index || *index < 1 || *index >= static_cast<int>(kCatalogueList.size()) ||
+        kCatalogueList[*index].searchMode() || !page || *page < 1)
+        return kExitUsage;
+
+    const std::string site = context.siteUrl();
+    if (siteUnavailable(context, site)) return kExitFailure;
+    const CatalogueEntry& entry = kCatalogueList[*index];
+    const PageParser parser = *page == 1 ? entry.firstPage : entry.pageTurns;
+    const std::string url = listPageUrl(site, *index, *page);
+    const Bytes body = httpFetch(url);
+    const ListPage list = parseListPage(
+        textOf(body), parser == PageParser::Ranking ? ListLayout::Ranking : ListLayout::Category);
+    print(context,
+          Json{{"url", url}, {"pageCount", list.pageCount}, {"rows", rowsJson(list.rows)}});
+    return afterFetch(context, "list", url, body);
+}
+
+int searchCommand(Context& context, const Arguments& arguments) {
+    if (arguments.size() < 2 || arguments.size() > 3) return kExitUsage;
+    if (arguments[0] != "title" && arguments[0] != "author") return kExitUsage;
+    std::optional<int> page = arguments.size() == 3 ? parseCount(arguments[2]) : 1;
+    if (!page || *page < 1) return kExitUsage;
+
+    const std::string site = context.siteUrl();
+    if (siteUnavailable(context, site)) return kExitFailure;
+    const Text keyword = toGbk(arguments[1]);
+    const SearchType type = arguments[0] == "title" ? SearchType::Title : SearchType::Author;
+    const std::string url = searchUrl(site, type, keyword, *page);
+    const Bytes body = httpFetch(url);
+    const SearchPage result = parseSearchPage(textOf(body), keyword, 0);
+
+    Json out{{"url", url}, {"rows", rowsJson(result.rows)}};
+    switch (result.answer) {
+        case SearchAnswer::Single:
+            out["answer"] = "single";
+            out["pageCount"] = result.pageCount;
+            break;
+        case SearchAnswer::List:
+            out["answer"] = "list";
+            out["pageCount"] = result.pageCount;
+            break;
+        case SearchAnswer::None:
+            out["answer"] = "none";
+            out["pageCount"] = nullptr;
+            break;
+    }
+    print(context, out);
+    return afterFetch(context, "search", url, body);
+}
+
+int bookCommand(Context& context, const Arguments& arguments) {
+    if (arguments.size() != 1) return kExitUsage;
+    const std::string& url = arguments[0];
+    const Bytes body = fetchPlain(url);
+    const BookPage book = parseBookPage(textOf(body));
+    print(context, Json{{"bookUrl", url},
+                        {"bookUrlStem", utf8(bookUrlStem(url))},
+                        {"txtPackageUrl", utf8(book.txtPackageUrl)},
+                        {"category", utf8(book.category)},
+                        {"lastUpdate", utf8(book.lastUpdate)},
+                        {"wordCount", utf8(book.wordCount)},
+                        {"synopsis", utf8(book.synopsis)}});
+    return afterFetch(context, "book", url, body);
+}
+
+int tocCommand(Context& context, const Arguments& arguments) {
+    if (arguments.size() != 2) return kExitUsage;
+    const std::string& url = arguments[0];
+    const Bytes body = fetchPlain(url);
+    Json chapters = Json::array();
+    for (const ChapterEntry& c : parseTableOfContents(textOf(body), bookUrlStem(arguments[1])))
+        chapters.push_back(
+            Json{{"id", utf8(c.id)}, {"title", utf8(c.title)}, {"url", utf8(c.url)}});
+    print(context, Json{{"chapters", chapters}});
+    return afterFetch(context, "toc", url, body);
+}
+
+int chapterCommand(Context& context, const Arguments& arguments) {
+    if (arguments.size() != 1) return kExitUsage;
+    const std::string& url = arguments[0];
+    const Bytes body = httpFetch(url);
+    print(
+        context,
+        Json{{"text", utf8(chapterTextFromPage(textOf(body), context.siteConfig().brandWords()))}});
+    return afterFetch(context, "chapter", url, body);
+}
+
+namespace {
+volatile std::sig_atomic_t interrupted = 0;
+void onSignal(int) {
+    interrupted = 1;
+}
+}  // namespace
+
+int serveDemoCommand(Context& context, const Arguments& arguments) {
+    int port = 0;
+    if (arguments.size() == 2 && arguments[0] == "--port") {
+        std::optional<int> n = parseCount(arguments[1]);
+        if (!n || *n > 65535) return kExitUsage;
+        port = *n;
+    } else if (!arguments.empty()) {
+        return kExitUsage;
+    }
+    DemoSite site;
+    if (!site.start(port)) {
+        std::fprintf(context.err, "novel: serve-demo: cannot listen on port %d\n", port);
+        return kExitFailure;
+    }
+    std::fprintf(context.out, "%s\n", site.url().c_str());
+    std::fflush(context.out);
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    while (!interrupted) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return kExitOk;
+}
+
+}  // namespace novel::cli

@@ -1,0 +1,61 @@
+#pragma once
+// The pure steps of a whole-book download around the transfer itself: where the files go, the
+// progress figures, the cleaning of the text and the final replace of the book's file.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "catalogue/site_config.h"
+#include "download/file_downloader.h"
+#include "web/text.h"
+
+namespace novel {
+
+inline constexpr std::string_view kDownloadFolderName = "下载小说";
+inline constexpr std::string_view kTemporaryFileName = "VOREDI5.exe.tmp";
+
+struct BookDownloadPaths {
+    std::filesystem::path root;        // <base>/下载小说
+    std::filesystem::path bookFolder;  // root/<name>
+    std::filesystem::path temporaryFile;
+    std::filesystem::path finalFile;  // bookFolder/<name>.txt
+};
+
+// A file-system name (UTF-8) for a book title (GBK): blanks trimmed, path separators and control
+// characters replaced, no leading dot, not too long, never empty, so the book stays inside its
+// download folder whatever the site calls it.
+std::string safeBookFileName(std::string_view title);
+
+BookDownloadPaths bookDownloadPaths(const std::filesystem::path& base, std::string_view title);
+
+// Makes the book's folder and clears a temporary file left by an interrupted run. An older copy of
+// the book is kept: it is replaced only once the new one is complete and cleaned.
+std::error_code prepareBookFolder(const BookDownloadPaths& paths);
+
+// Sets the members of the process's download request that a book download uses (source, target,
+// time-outs, mode); the others keep what they hold.
+void prepareDownloadRequest(DownloadRequest* request, std::string_view txtPackageUrl,
+                            const BookDownloadPaths& paths);
+
+struct DownloadProgress {
+    Text sizeText;      // e.g. "1500K"
+    Text receivedText;  // e.g. "750K"
+    int percent = -1;   // -1 while the total size is unknown
+};
+DownloadProgress downloadProgress(int64_t totalSize, int64_t received);
+
+// Removes the site's words from a downloaded book: "Www.", the Latin brand word, ".com" and the
+// Chinese brand word, letter case ignored, one pass each.
+void cleanBookText(Text* text, const BrandWords& brand);
+
+struct FinishResult {
+    bool ok = false;
+    std::string error;  // UTF-8, for the user
+};
+
+// Cleans the downloaded temporary file and then puts it in place of the book's file in one rename,
+// so an older copy of the book survives anything that goes wrong before that.
+FinishResult finishBookFile(const BookDownloadPaths& paths, const BrandWords& brand);
+
+}  // namespace novel

@@ -1,0 +1,30 @@
+#include "reader/chapter.h"
+
+namespace novel {
+
+Text cutChapterText(std::string_view page) {
+    return textBetween(page, "<div id=\"text_area\">", "</div>");
+}
+
+Text cleanChapterText(std::string_view text, const BrandWords& brandWords) {
+    Text out(text);
+    for (std::string_view word :
+         {std::string_view(".com"), std::string_view("www."), std::string_view(brandWords.chinese),
+          std::string_view(brandWords.chineseSpaced), std::string_view(brandWords.latin)}) {
+        if (!word.empty()) out = replaceText(out, word);
+    }
+    return out;
+}
+
+Text chapterTextFromPage(std::string_view page, const BrandWords& brandWords) {
+    return cleanChapterText(cutChapterText(page), brandWords);
+}
+
+Text buildReaderPage(std::string_view headTemplate, std::string_view bodyStyleTemplate,
+                     std::string_view scriptTemplate, std::string_view chapterTitle,
+                     std::string_view chapterText) {
+    return concatTexts(headTemplate, bodyStyleTemplate, scriptTemplate, chapterTitle, "</br></br>",
+                       chapterText, "</center>");
+}
+
+}  // namespace novel

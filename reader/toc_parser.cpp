@@ -1,0 +1,31 @@
+#include "reader/toc_parser.h"
+
+#include <string>
+
+#include "web/gbk.h"
+
+namespace novel {
+
+std::vector<ChapterEntry> parseTableOfContents(std::string_view page,
+                                               std::string_view chapterBaseUrl, int rowsBefore) {
+    static const Text kSectionStart = toGbk("ZIP下载</a></div>");
+    static const Text kSectionEnd = toGbk("如果您认为");
+
+    const Text section = textBetween(page, kSectionStart, kSectionEnd);
+    // Each link text is the rest of an anchor: "address">title<
+    TextList links;
+    allBetween(section, "<a href=", "/a></div>", &links);
+
+    std::vector<ChapterEntry> chapters;
+    chapters.reserve(links.size());
+    for (const Text& link : links) {
+        ChapterEntry entry;
+        entry.id = std::to_string(rowsBefore + static_cast<int>(chapters.size()) + 1);
+        entry.title = textBetween(link, ">", "<");
+        entry.url = concatTexts(chapterBaseUrl, "/", textBetween(link, "\"", "\""));
+        chapters.push_back(std::move(entry));
+    }
+    return chapters;
+}
+
+}  // namespace novel

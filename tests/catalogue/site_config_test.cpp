@@ -1,0 +1,64 @@
+#include "catalogue/site_config.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+#include "web/gbk.h"
+
+namespace novel {
+namespace {
+
+TEST(SiteConfig, Defaults) {
+    const SiteConfig c = parseSiteConfig("");
+    EXPECT_TRUE(c.usesDemoSite());
+    EXPECT_EQ(c.brandLatin, kDemoBrandLatin);
+    EXPECT_EQ(c.mail, "");
+    const BrandWords w = c.brandWords();
+    EXPECT_EQ(w.latin, "demobook");
+    EXPECT_EQ(w.chinese, toGbk("演示书城"));
+    EXPECT_EQ(w.chineseSpaced, toGbk("演 示 书 城"));
+}
+
+TEST(SiteConfig, Parsing) {
+    const SiteConfig c = parseSiteConfig(
+        "\xEF\xBB\xBF"
+        "site = http://novel.example:81//\r\n"
+        "# brand_latin = commented\r\n"
+        "  brand_chinese\t=  书城  \r\n"
+        "no equals sign here\n"
+        "unknown = 1\n"
+        "chat_group_link = http://g.example/#join\n"
+        "mail =\n");
+    EXPECT_EQ(c.site, "http://novel.example:81");
+    EXPECT_FALSE(c.usesDemoSite());
+    EXPECT_EQ(c.brandLatin, kDemoBrandLatin);
+    EXPECT_EQ(c.brandChinese, "书城");
+    EXPECT_EQ(c.brandWords().chinese, toGbk("书城"));
+    EXPECT_EQ(c.brandChineseSpaced, kDemoBrandChineseSpaced);
+    EXPECT_EQ(c.chatGroupLink, "http://g.example/#join");
+    EXPECT_EQ(c.mail, "");
+
+    // The first key after a byte-order mark is read; an empty site keeps the demo.
+    EXPECT_EQ(parseSiteConfig("\xEF\xBB\xBFsite=http://a").site, "http://a");
+    EXPECT_TRUE(parseSiteConfig("site = /\n").usesDemoSite());
+}
+
+TEST(SiteConfig, File) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("site_config_test_" + std::to_string(getpid()) + ".ini");
+    std::filesystem::remove(path);
+    EXPECT_TRUE(loadSiteConfig(path.string()).usesDemoSite());
+
+    std::ofstream(path) << "site = http://127.0.0.1:9\nim_number = 12345\n";
+    const SiteConfig c = loadSiteConfig(path.string());
+    EXPECT_EQ(c.site, "http://127.0.0.1:9");
+    EXPECT_EQ(c.imNumber, "12345");
+    std::filesystem::remove(path);
+}
+
+}  // namespace
+}  // namespace novel

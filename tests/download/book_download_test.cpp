@@ -1,0 +1,121 @@
+#include "download/book_download.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "web/file_io.h"
+
+namespace novel {
+namespace {
+namespace fs = std::filesystem;
+
+class TempDir {
+  public:
+    TempDir() {
+        char pattern[] = "/tmp/novel-test-XXXXXX";
+        path_ = mkdtemp(pattern);
+    }
+    ~TempDir() { fs::remove_all(path_); }
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+BrandWords demoBrand() {
+    return BrandWords{"demobook", toGbk("演示书城"), toGbk("演 示 书 城")};
+}
+
+TEST(BookDownloadPaths, TitlesStayInsideTheDownloadFolder) {
+    const fs::path base = "/home/u";
+    auto p = bookDownloadPaths(base, toGbk(" 样书 "));
+    EXPECT_EQ(p.bookFolder, base / "下载小说" / "样书");
+    EXPECT_EQ(p.temporaryFile, base / "下载小说" / "样书" / "VOREDI5.exe.tmp");
+    EXPECT_EQ(p.finalFile, base / "下载小说" / "样书" / "样书.txt");
+
+    EXPECT_EQ(safeBookFileName(toGbk("两个 空格")), "两个 空格");
+    EXPECT_EQ(safeBookFileName("../../etc/passwd"), "___.._etc_passwd");
+    EXPECT_EQ(safeBookFileName(".."), "__");
+    EXPECT_EQ(safeBookFileName(".hidden"), "_hidden");
+    EXPECT_EQ(safeBookFileName("a\\b\tc\x7F"), "a_b_c_");
+    EXPECT_EQ(safeBookFileName("   "), "未命名");
+    // A GBK character whose trail byte is a backslash (0x5C) is a character, not a separator.
+    EXPECT_EQ(safeBookFileName("\x81\x5C"), toUtf8("\x81\x5C"));
+    EXPECT_LE(safeBookFileName(Text(400, 'x')).size(), 180u);
+    for (const char* hostile : {"../x", "/abs", "..", "a/../../b"}) {
+        fs::path folder = bookDownloadPaths(base, hostile).bookFolder;
+        EXPECT_EQ(folder.parent_path(), base / "下载小说") << hostile;
+        EXPECT_NE(folder.filename(), "..");
+    }
+}
+
+TEST(DownloadProgressFigures, KilobytesAndPercent) {
+    auto p = downloadProgress(1536000, 768000);
+    EXPECT_EQ(p.sizeText, "1500K");
+    EXPECT_EQ(p.receivedText, "750K");
+    EXPECT_EQ(p.percent, 50);
+    auto unknown = downloadProgress(0, 4096);
+    EXPECT_EQ(unknown.sizeText, "0K");
+    EXPECT_EQ(unknown.percent, -1);
+    EXPECT_EQ(downloadProgress(1000, 1000).percent, 100);
+    EXPECT_EQ(downloadProgress(1024, 511).receivedText, "0K");
+}
+
+TEST(CleanBookText, MixedCaseFragmentsGoCharactersStay) {
+    Text text = toGbk("第一章WWW.好Demobook.Com看演示书城了演 示 书 城") + "\x81\x57ww.";
+    cleanBookText(&text, demoBrand());
+    // The spaced brand word is not part of the download's list; the trail-byte 'W' survives.
+    EXPECT_EQ(text, toGbk("第一章好看了演 示 书 城") + "\x81\x57ww.");
+}
+
+TEST(FinishBookFile, ReplacesTheOldCopyOnlyWhenTheNewOneIsReady) {
+    TempDir dir;
+    auto paths = bookDownloadPaths(dir.path(), toGbk("样书"));
+    fs::create_directories(paths.bookFolder);
+    ASSERT_FALSE(writeFileAtomically(paths.finalFile, "old good copy"));
+
+    // Nothing downloaded, or an empty download: the old copy stays.
+    EXPECT_FALSE(finishBookFile(paths, demoBrand()).ok);
+    ASSERT_FALSE(writeFileAtomically(paths.temporaryFile, ""));
+    auto empty = finishBookFile(paths, demoBrand());
+    EXPECT_FALSE(empty.ok);
+    EXPECT_FALSE(empty.error.empty());
+    EXPECT_EQ(readFileBytes(paths.finalFile), "old good copy");
+
+    ASSERT_FALSE(writeFileAtomically(paths.temporaryFile, "new www.text.com"));
+    auto done = finishBookFile(paths, demoBrand());
+    EXPECT_TRUE(done.ok) << done.error;
+    EXPECT_EQ(readFileBytes(paths.finalFile), "new text");
+    EXPECT_FALSE(fs::exists(paths.temporaryFile));
+    // Nothing else is left in the folder (no stray temporary files).
+    EXPECT_EQ(std::distance(fs::directory_iterator(paths.bookFolder), fs::directory_iterator()), 1);
+}
+
+TEST(FileIo, AtomicWritesAndEmptyFiles) {
+    TempDir dir;
+    const fs::path file = dir.path() / "a" / "b" / "c.txt";
+    EXPECT_FALSE(writeFileAtomically(file, std::string("x\0y", 3)));
+    EXPECT_EQ(readFileBytes(file), std::string("x\0y", 3));
+    EXPECT_EQ(readTextFile(file), "x");
+    EXPECT_EQ(readFileBytes(dir.path() / "missing"), "");
+
+    // A folder in the way of the target: an error, and nothing left behind.
+    fs::create_directories(dir.path() / "taken");
+    EXPECT_TRUE(writeFileAtomically(dir.path() / "taken", "data"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+    // A file in the way of the folder.
+    EXPECT_TRUE(writeFileAtomically(file / "below", "data"));
+
+    const fs::path empty = dir.path() / "h" / "shuqian1.txt";
+    EXPECT_FALSE(createEmptyFile(empty));
+    EXPECT_TRUE(fs::exists(empty));
+    EXPECT_EQ(fs::file_size(empty), 0u);
+    EXPECT_FALSE(writeFileAtomically(empty, "abc"));
+    EXPECT_FALSE(createEmptyFile(empty));  // truncates an existing file
+    EXPECT_EQ(fs::file_size(empty), 0u);
+}
+
+}  // namespace
+}  // namespace novel

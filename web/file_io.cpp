@@ -1,0 +1,95 @@
+#include "web/file_io.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <random>
+
+namespace novel {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::error_code lastError() {
+    return std::error_code(errno, std::generic_category());
+}
+
+std::error_code writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return lastError();
+        }
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return {};
+}
+
+std::string randomSuffix() {
+    static thread_local std::mt19937_64 rng{std::random_device{}()};
+    static const char digits[] = "0123456789abcdef";
+    std::string s;
+    for (uint64_t v = rng(), i = 0; i < 12; ++i, v >>= 4) s += digits[v & 15];
+    return s;
+}
+
+}  // namespace
+
+Bytes readFileBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    Bytes bytes;
+    std::error_code ec;
+    auto size = fs::file_size(path, ec);
+    if (!ec) bytes.reserve(static_cast<size_t>(size));
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return in.bad() ? Bytes() : bytes;
+}
+
+Text readTextFile(const fs::path& path) {
+    return Text(textOf(readFileBytes(path)));
+}
+
+std::error_code writeFileAtomically(const fs::path& path, std::string_view bytes) {
+    std::error_code ec;
+    if (path.has_parent_path()) {
+        fs::create_directories(path.parent_path(), ec);
+        if (ec) return ec;
+    }
+    const fs::path temporary = path.string() + ".tmp-" + randomSuffix();
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return lastError();
+    ec = writeAll(fd, bytes);
+    if (!ec && ::fsync(fd) != 0) ec = lastError();
+    if (::close(fd) != 0 && !ec) ec = lastError();
+    if (!ec) fs::rename(temporary, path, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+    }
+    return ec;
+}
+
+std::error_code createEmptyFile(const fs::path& path, std::uintmax_t length) {
+    std::error_code ec;
+    if (path.has_parent_path()) {
+        fs::create_directories(path.parent_path(), ec);
+        if (ec) return ec;
+    }
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return lastError();
+    if (::ftruncate(fd, static_cast<off_t>(length)) != 0) {
+        ec = lastError();
+        ::close(fd);
+        std::error_code ignored;
+        fs::remove(path, ignored);
+        return ec;
+    }
+    if (::close(fd) != 0) return lastError();
+    return {};
+}
+
+}  // namespace novel

@@ -1,0 +1,34 @@
+#pragma once
+// Whole-file reads and writes. Every file the program keeps is written through writeFileAtomically:
+// the bytes go to a temporary file beside the target, which then replaces the target in one
+// rename, so a crash or a full disk never leaves half a file behind.
+
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+#include "web/text.h"
+
+namespace novel {
+
+// The whole file; empty when it is missing or unreadable.
+Bytes readFileBytes(const std::filesystem::path& path);
+
+// The file as text: its bytes up to the first zero byte.
+Text readTextFile(const std::filesystem::path& path);
+
+// Creates the folders on the way, writes `bytes` to a temporary file in the target's folder,
+// flushes it to disk and renames it over the target. Returns the error that stopped it (the target
+// is then untouched and no temporary file is left).
+std::error_code writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+
+// Creates the folders on the way and makes `path` exist with `length` bytes (zeros when it grows).
+std::error_code createEmptyFile(const std::filesystem::path& path, std::uintmax_t length = 0);
+
+// A UTF-8 path for a GBK name, as file names are kept on this system.
+inline std::filesystem::path pathFromGbk(std::string_view gbk) {
+    return std::filesystem::path(toUtf8(gbk));
+}
+
+}  // namespace novel
