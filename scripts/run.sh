@@ -5,4 +5,4 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 dir=$(bash scripts/build.sh | tail -n 1)
-exec "$dir/cli/novel" --help
+exec "$dir/app/novelreader"

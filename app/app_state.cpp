@@ -1,0 +1,57 @@
+#include "app/app_state.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <utility>
+
+namespace novel {
+
+std::unique_ptr<AppState> AppState::forProgram() {
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    SiteConfig config = loadSiteConfig((programFolder + QStringLiteral("/site.ini")).toStdString());
+    std::string site = config.site;
+    std::unique_ptr<DemoSite> demoSite;
+    if (config.usesDemoSite()) {
+        // Without a site the catalogue simply finds nothing; start-up itself never fails.
+        demoSite = std::make_unique<DemoSite>();
+        site = demoSite->start() ? demoSite->url() : std::string();
+    }
+    return std::make_unique<AppState>(std::move(config), std::move(site), programFolder,
+                                      htmlFolderFor(programFolder), std::move(demoSite));
+}
+
+AppState::AppState(SiteConfig config, std::string site, QString programFolder, QString htmlFolder,
+                   std::unique_ptr<DemoSite> demoSite)
+    : config(std::move(config)),
+      site(std::move(site)),
+      programFolder(std::move(programFolder)),
+      htmlFolder(std::move(htmlFolder)),
+      fileDownloader(std::make_unique<FileDownloader>()),
+      demoSite_(std::move(demoSite)) {}
+
+AppState::~AppState() {
+    runExitCleanup();
+}
+
+void AppState::runExitCleanup() {
+    if (exitCleanupDone_) return;
+    exitCleanupDone_ = true;
+    if (fileDownloader && fileDownloader->running()) fileDownloader->stop();
+    fileDownloader.reset();
+    currentBook = {};
+    currentListUrl.clear();
+    chapterText.clear();
+    firstChapterTitle.clear();
+    latestChapterTitle.clear();
+    downloadRequest = {};
+    demoSite_.reset();
+}
+
+QString htmlFolderFor(const QString& programFolder) {
+    if (QFileInfo(programFolder).isWritable()) return programFolder + QStringLiteral("/html");
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+           QStringLiteral("/html");
+}
+
+}  // namespace novel

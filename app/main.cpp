@@ -1,0 +1,16 @@
+#include <unistd.h>
+
+#include <QApplication>
+
+#include "app/app_state.h"
+#include "app/program.h"
+
+int main(int /*argc*/, char** argv) {
+    // Qt WebEngine refuses to start its sandbox as root.
+    if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    int argc = 1;  // the program takes no command-line arguments
+    QApplication app(argc, argv);
+    const auto state = novel::AppState::forProgram();
+    return novel::runProgram(*state);
+}

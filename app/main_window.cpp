@@ -1,0 +1,223 @@
+#include "app/main_window.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "app/app_state.h"
+#include "app/controls.h"
+#include "app/images.h"
+#include "app/skin.h"
+
+namespace novel {
+
+MainWindow::MainWindow(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
+    setObjectName(QStringLiteral("MainWindow"));
+    setWindowTitle(QStringLiteral("墨舟工坊小说下载阅读助手 1.0"));
+    setWindowIcon(programIcon());
+    resize(clientSizeFor(704, 573));
+
+    bannerPicture_ = named(new ClickableLabel({}, this), "BannerPicture");
+    bannerPicture_->setFixedSize(684, 108);
+    bannerPicture_->setScaledContents(true);
+    bannerPicture_->setPixmap(QPixmap::fromImage(bannerImage()));
+
+    keywordEdit_ = named(new QLineEdit(QStringLiteral("输入书名或者作者！"), this), "KeywordEdit");
+    QFont keywordFont;
+    keywordFont.setFamilies({QStringLiteral("宋体"), QStringLiteral("WenQuanYi Micro Hei")});
+    keywordFont.setPixelSize(12);
+    keywordEdit_->setFont(keywordFont);
+    keywordEdit_->setFixedSize(206, 26);
+
+    searchTypeCombo_ = named(new QComboBox(this), "SearchTypeCombo");
+    searchTypeCombo_->addItems({QStringLiteral("搜索书名"), QStringLiteral("搜索作者")});
+    searchTypeCombo_->setFixedSize(88, 26);
+
+    searchButton_ = named(new QPushButton(this), "SearchButton");
+    searchButton_->setFlat(true);
+    searchButton_->setFixedSize(92, 34);
+    searchButton_->setIcon(QIcon(searchButtonBitmap()));
+    searchButton_->setIconSize(QSize(92, 34));
+    searchButton_->setCursor(Qt::PointingHandCursor);
+
+    categoryCombo_ = named(new QComboBox(this), "CategoryCombo");
+    const QString separator = QStringLiteral("－－－－");
+    categoryCombo_->addItems({QStringLiteral("选择类目"),
+                              QStringLiteral("最近更新"),
+                              QStringLiteral("全本小说"),
+                              QStringLiteral("最新入库"),
+                              separator,
+                              QStringLiteral("总排行榜"),
+                              QStringLiteral("月排行榜"),
+                              QStringLiteral("周排行榜"),
+                              QStringLiteral("总推荐榜"),
+                              QStringLiteral("月推荐榜"),
+                              QStringLiteral("周推荐榜"),
+                              QStringLiteral("总收藏榜"),
+                              QStringLiteral("字数排行"),
+                              separator,
+                              QStringLiteral("玄幻魔法"),
+                              QStringLiteral("武侠修真"),
+                              QStringLiteral("都市言情"),
+                              QStringLiteral("历史军事"),
+                              QStringLiteral("侦探推理"),
+                              QStringLiteral("游戏竞技"),
+                              QStringLiteral("科幻小说"),
+                              QStringLiteral("恐怖灵异"),
+                              QStringLiteral("美文散文"),
+                              QStringLiteral("其它小说")});
+    categoryCombo_->setMaxVisibleItems(24);
+    categoryCombo_->setFixedSize(100, 26);
+
+    readerButton_ = named(new QPushButton(QStringLiteral("阅读器"), this), "ReaderButton");
+    readerButton_->setFlat(true);
+    readerButton_->setToolTip(QStringLiteral("继续上次读的章节"));
+    readerButton_->setFixedHeight(26);
+
+    const QString chatGroup = QString::fromStdString(state_.config.chatGroupNumber);
+    chatGroupLabel_ =
+        named(new ClickableLabel(chatGroup.isEmpty() ? QStringLiteral("交流群") : chatGroup, this),
+              "ChatGroupLabel");
+    helpLabel_ = named(new ClickableLabel(QStringLiteral("帮助说明"), this), "HelpLabel");
+    for (ClickableLabel* link : {chatGroupLabel_, helpLabel_}) {
+        link->setStyleSheet(QStringLiteral("color: #1a5fb4;"));
+        QFont font = link->font();
+        font.setUnderline(true);
+        link->setFont(font);
+    }
+
+    bookList_ = named(new QTreeWidget(this), "BookList");
+    setUpReportList(bookList_, {{QStringLiteral("ID"), 60},
+                                {QStringLiteral("文章名称"), 100},
+                                {QStringLiteral("最新章节(双击查看详细资料)"), 240},
+                                {QStringLiteral("作者"), 91},
+                                {QStringLiteral("大小"), 49},
+                                {QStringLiteral("时间"), 70},
+                                {QStringLiteral("状态"), 50},
+                                {QStringLiteral("地址"), 0},
+                                {QStringLiteral("最新章节地址"), 0},
+                                {QStringLiteral("目录地址"), 0}});
+    bookList_->setMinimumSize(684, 336);
+
+    statusBar_ = named(new QStatusBar(this), "StatusBar");
+    statusBar_->setSizeGripEnabled(false);
+    statusBar_->setFixedSize(358, 24);
+
+    pageLabel_ = named(new QLabel(QStringLiteral("1"), this), "PageLabel");
+    pageLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    pageLabel_->setMinimumWidth(30);
+    pageSeparatorLabel_ = named(new QLabel(QStringLiteral("/"), this), "PageSeparatorLabel");
+    pageCountLabel_ = named(new QLabel(QStringLiteral("1"), this), "PageCountLabel");
+    pageCountLabel_->setMinimumWidth(30);
+    prevPageButton_ = named(new QPushButton(QStringLiteral("上一页"), this), "PrevPageButton");
+    nextPageButton_ = named(new QPushButton(QStringLiteral("下一页"), this), "NextPageButton");
+
+    auto* links = new QVBoxLayout;
+    links->setSpacing(0);
+    links->addWidget(chatGroupLabel_);
+    links->addWidget(helpLabel_);
+
+    auto* searchRow = new QHBoxLayout;
+    searchRow->setSpacing(6);
+    searchRow->addWidget(keywordEdit_);
+    searchRow->addWidget(searchTypeCombo_);
+    searchRow->addWidget(searchButton_);
+    searchRow->addSpacing(6);
+    searchRow->addWidget(categoryCombo_);
+    searchRow->addWidget(readerButton_);
+    searchRow->addStretch();
+    searchRow->addLayout(links);
+
+    auto* bottomRow = new QHBoxLayout;
+    bottomRow->setSpacing(4);
+    bottomRow->addWidget(statusBar_);
+    bottomRow->addStretch();
+    bottomRow->addWidget(pageLabel_);
+    bottomRow->addWidget(pageSeparatorLabel_);
+    bottomRow->addWidget(pageCountLabel_);
+    bottomRow->addSpacing(8);
+    bottomRow->addWidget(prevPageButton_);
+    bottomRow->addWidget(nextPageButton_);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(2, 2, 2, 2);
+    column->setSpacing(4);
+    column->addWidget(bannerPicture_, 0, Qt::AlignHCenter);
+    column->addLayout(searchRow);
+    column->addWidget(bookList_, 1);
+    column->addLayout(bottomRow);
+
+    // Event bindings.
+    connect(bannerPicture_, &ClickableLabel::clicked, this, &MainWindow::openNewsPage);
+    connect(searchButton_, &QPushButton::clicked, this, &MainWindow::onSearch);
+    connect(categoryCombo_, &QComboBox::activated, this, &MainWindow::onCategorySelected);
+    connect(readerButton_, &QPushButton::clicked, this, &MainWindow::showReaderWindow);
+    connect(chatGroupLabel_, &ClickableLabel::clicked, this, &MainWindow::openChatGroupLink);
+    connect(helpLabel_, &ClickableLabel::clicked, this, &MainWindow::openHelpPage);
+    connect(bookList_, &QTreeWidget::itemDoubleClicked, this, &MainWindow::openBookDetail);
+    connect(prevPageButton_, &QPushButton::clicked, this, &MainWindow::onPrevPage);
+    connect(nextPageButton_, &QPushButton::clicked, this, &MainWindow::onNextPage);
+
+    // Created: the controls exist now.
+    onMainWindowCreated();
+}
+
+void MainWindow::onMainWindowCreated() {
+    applySkin(kProgramSkin);
+    categoryCombo_->setCurrentIndex(0);
+    searchTypeCombo_->setCurrentIndex(0);
+    statusBarPart0_ = named(new QLabel(statusBar_), "StatusBarPart0");
+    statusBarPart0_->setFixedWidth(352);
+    statusBar_->addPermanentWidget(statusBarPart0_);
+    statusBarPart0_->setText(QStringLiteral("已就绪！"));
+}
+
+void MainWindow::onCategorySelected() {
+    // Catalogue navigation: comes with the list parsers.
+}
+
+void MainWindow::onPrevPage() {
+    // Catalogue navigation: comes with the list parsers.
+}
+
+void MainWindow::onNextPage() {
+    // Catalogue navigation: comes with the list parsers.
+}
+
+void MainWindow::onSearch() {
+    // Catalogue search: comes with the search parser.
+}
+
+void MainWindow::openBookDetail() {
+    // Book details: comes with the book page parser.
+}
+
+void MainWindow::openNewsPage() {
+    // Small window command: comes with its own change.
+}
+
+void MainWindow::openChatGroupLink() {
+    // Small window command: comes with its own change.
+}
+
+void MainWindow::openHelpPage() {
+    // Small window command: comes with its own change.
+}
+
+void MainWindow::showReaderWindow() {
+    // Small window command: comes with its own change.
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    // Closing the start window ends the program, whatever other windows are open.
+    QCoreApplication::quit();
+}
+
+}  // namespace novel

@@ -1,0 +1,59 @@
+#pragma once
+// The start window: ranking and category lists, search, the book list and paging.
+
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStatusBar;
+class QTreeWidget;
+
+namespace novel {
+
+class AppState;
+class ClickableLabel;
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+  public:
+    explicit MainWindow(AppState& state, QWidget* parent = nullptr);
+
+    // Event handlers, one per row of the binding table.
+    void onMainWindowCreated();
+    void onCategorySelected();
+    void onPrevPage();
+    void onNextPage();
+    void onSearch();
+    void openBookDetail();
+    void openNewsPage();
+    void openChatGroupLink();
+    void openHelpPage();
+    void showReaderWindow();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    AppState& state_;
+
+    ClickableLabel* bannerPicture_;
+    QLineEdit* keywordEdit_;
+    QComboBox* searchTypeCombo_;
+    QPushButton* searchButton_;
+    QComboBox* categoryCombo_;
+    QPushButton* readerButton_;
+    ClickableLabel* chatGroupLabel_;
+    ClickableLabel* helpLabel_;
+    QTreeWidget* bookList_;
+    QStatusBar* statusBar_;
+    QLabel* statusBarPart0_ = nullptr;  // added by the creation handler
+    QLabel* pageLabel_;
+    QLabel* pageSeparatorLabel_;
+    QLabel* pageCountLabel_;
+    QPushButton* prevPageButton_;
+    QPushButton* nextPageButton_;
+};
+
+}  // namespace novel
