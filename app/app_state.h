@@ -14,6 +14,8 @@
 
 namespace novel {
 
+class Windows;
+
 class AppState {
   public:
     // The state of the running program: site.ini beside the executable, the demo site started when
@@ -44,6 +46,9 @@ class AppState {
     Text chapterText;
     Text firstChapterTitle;
     Text latestChapterTitle;
+
+    // The windows opened on demand; set by the main window, which owns them.
+    Windows* windows = nullptr;
 
     DownloadRequest downloadRequest;
     std::unique_ptr<FileDownloader> fileDownloader;  // no transfer at start; null after clean-up

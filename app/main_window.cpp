@@ -17,7 +17,9 @@
 
 namespace novel {
 
-MainWindow::MainWindow(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
+MainWindow::MainWindow(AppState& state, QWidget* parent)
+    : QWidget(parent), state_(state), windows_(state, this) {
+    state_.windows = &windows_;
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("墨舟工坊小说下载阅读助手 1.0"));
     setWindowIcon(programIcon());
@@ -211,7 +213,7 @@ void MainWindow::openHelpPage() {
 }
 
 void MainWindow::showReaderWindow() {
-    // Small window command: comes with its own change.
+    windows_.showReader();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

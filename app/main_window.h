@@ -2,6 +2,9 @@
 // The start window: ranking and category lists, search, the book list and paging.
 
 #include <QWidget>
+#include <memory>
+
+#include "app/windows.h"
 
 class QComboBox;
 class QLabel;
@@ -37,6 +40,7 @@ class MainWindow : public QWidget {
 
   private:
     AppState& state_;
+    Windows windows_;  // the windows this one opens; they close with it
 
     ClickableLabel* bannerPicture_;
     QLineEdit* keywordEdit_;
