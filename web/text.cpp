@@ -221,7 +221,7 @@ void replaceTextInPlace(Text* text, std::string_view find, std::string_view repl
             written += length;
         },
         [&] {
-            std::memcpy(data + written, replacement.data(), replacement.size());
+            replacement.copy(data + written, replacement.size());
             written += replacement.size();
         });
     text->resize(written);
