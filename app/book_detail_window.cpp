@@ -6,6 +6,8 @@
 
 #include "app/app_state.h"
 #include "app/controls.h"
+#include "app/windows.h"
+#include "reader/reader_window.h"
 
 namespace novel {
 
@@ -84,11 +86,13 @@ void BookDetailWindow::fillBookDetailWindow() {
 }
 
 void BookDetailWindow::readFromFirstChapter() {
-    // Opening the reader comes with the chapter pipeline.
+    if (state_.windows) state_.windows->showReader()->openAtFirstChapter();
+    close();
 }
 
 void BookDetailWindow::readLatestChapter() {
-    // Opening the reader comes with the chapter pipeline.
+    if (state_.windows) state_.windows->showReader()->openAtLatestChapter();
+    close();
 }
 
 }  // namespace novel
