@@ -9,7 +9,9 @@
 #include "app/busy_cursor.h"
 #include "app/controls.h"
 #include "app/qt_text.h"
+#include "app/windows.h"
 #include "catalogue/site_urls.h"
+#include "reader/reader_window.h"
 #include "web/http.h"
 
 namespace novel {
@@ -123,11 +125,13 @@ void BookDetailWindow::fillBookDetailWindow() {
 }
 
 void BookDetailWindow::readFromFirstChapter() {
-    // Opening the reader comes with the chapter pipeline.
+    if (state_.windows) state_.windows->showReader()->openAtFirstChapter();
+    close();
 }
 
 void BookDetailWindow::readLatestChapter() {
-    // Opening the reader comes with the chapter pipeline.
+    if (state_.windows) state_.windows->showReader()->openAtLatestChapter();
+    close();
 }
 
 }  // namespace novel

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWebEngineView>
@@ -72,8 +73,9 @@ class WindowsTest : public QObject {
         config.homePage = "http://127.0.0.1/home";
         return config;
     }();
-    AppState state_{config_, "http://127.0.0.1:9", QStringLiteral("/nonexistent"),
-                    QStringLiteral("/nonexistent/html")};
+    QTemporaryDir folder_;
+    AppState state_{config_, "http://127.0.0.1:9", folder_.path(),
+                    folder_.path() + QStringLiteral("/html")};
 
   private slots:
     void readerWindow() {
@@ -110,8 +112,10 @@ class WindowsTest : public QObject {
         QCOMPARE(background->currentIndex(), 1);
         QCOMPARE(itemsOf(window.findChild<QComboBox*>("FontCombo")),
                  QStringList({"宋体", "黑体", "楷体", "仿宋", "新宋体", "微软雅黑"}));
+        // The items that describe the initial templates are selected when the window is made.
         QCOMPARE(window.findChild<QComboBox*>("TextColorCombo")->currentText(),
-                 QStringLiteral("黑色"));
+                 QStringLiteral("棕色"));
+        QCOMPARE(window.findChild<QComboBox*>("FontCombo")->currentIndex(), 0);
         for (auto [name, text] : {std::pair{"FontSizeEdit", "28"},
                                   {"ScrollSpeedEdit", "80"},
                                   {"AutoNextIntervalEdit", "20000"}}) {
