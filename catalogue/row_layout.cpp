@@ -19,7 +19,7 @@ int readPageCount(std::string_view page) {
 
 std::vector<BookRow> readRows(std::string_view region, const RowLayout& layout, int rowsBefore) {
     Text table(region);
-    for (const Replacement& r : layout.replacements) table = replaceText(table, r.find, r.with);
+    for (const Replacement& r : layout.replacements) replaceTextInPlace(&table, r.find, r.with);
 
     // A row runs from its first cell whose class starts with "odd" to the end of the row. The
     // opening of that cell stays in the row text: a row that starts at a cell holding one of the

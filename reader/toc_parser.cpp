@@ -13,6 +13,7 @@ std::vector<ChapterEntry> parseTableOfContents(std::string_view page,
 
     const std::string_view section = viewBetween(page, kSectionStart, kSectionEnd);
     std::vector<ChapterEntry> chapters;
+    chapters.reserve(section.size() / 64);  // a link line is longer than that
     // Each link text is the rest of an anchor: "address">title<
     forEachBetween(section, "<a href=", "/a></div>", [&](std::string_view link) {
         ChapterEntry entry;

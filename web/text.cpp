@@ -43,6 +43,8 @@ class CharScanner {
         if (sought.empty()) return;
         std::tie(firstA_, firstB_) = variants(byteAt(sought, 0), ignoreCase);
         std::tie(lastA_, lastB_) = variants(byteAt(sought, sought.size() - 1), ignoreCase);
+        if (sought.size() >= 3)
+            std::tie(secondA_, secondB_) = variants(byteAt(sought, 1), ignoreCase);
     }
 
     // First match at a character start at or after `from`, which must itself start a character.
@@ -107,6 +109,10 @@ class CharScanner {
         const __m128i firstB = _mm_set1_epi8(static_cast<char>(firstB_));
         const __m128i lastA = _mm_set1_epi8(static_cast<char>(lastA_));
         const __m128i lastB = _mm_set1_epi8(static_cast<char>(lastB_));
+        // With three bytes or more the second byte filters too (markers often start with "<t").
+        const bool useSecond = m >= 3;
+        const __m128i secondA = _mm_set1_epi8(static_cast<char>(secondA_));
+        const __m128i secondB = _mm_set1_epi8(static_cast<char>(secondB_));
         for (; i + 16 <= lastStart + 1; i += 16) {
             const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
             const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + m - 1));
@@ -114,8 +120,13 @@ class CharScanner {
                 _mm_or_si128(_mm_cmpeq_epi8(head, firstA), _mm_cmpeq_epi8(head, firstB));
             const __m128i last =
                 _mm_or_si128(_mm_cmpeq_epi8(tail, lastA), _mm_cmpeq_epi8(tail, lastB));
-            if (unsigned mask =
-                    static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(first, last))))
+            __m128i both = _mm_and_si128(first, last);
+            if (useSecond) {
+                const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1));
+                both = _mm_and_si128(both, _mm_or_si128(_mm_cmpeq_epi8(next, secondA),
+                                                        _mm_cmpeq_epi8(next, secondB)));
+            }
+            if (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(both)))
                 return i + static_cast<size_t>(__builtin_ctz(mask));
         }
 #endif
@@ -130,7 +141,7 @@ class CharScanner {
     std::string_view text_;
     std::string_view sought_;
     bool ignoreCase_;
-    unsigned char firstA_ = 0, firstB_ = 0, lastA_ = 0, lastB_ = 0;
+    unsigned char firstA_ = 0, firstB_ = 0, lastA_ = 0, lastB_ = 0, secondA_ = 0, secondB_ = 0;
 };
 
 bool isBlankAt(std::string_view text, size_t i) {
