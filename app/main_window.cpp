@@ -14,6 +14,7 @@
 #include "app/controls.h"
 #include "app/images.h"
 #include "app/skin.h"
+#include "commands/desktop_open.h"
 
 namespace novel {
 
@@ -201,15 +202,15 @@ void MainWindow::openBookDetail() {
 }
 
 void MainWindow::openNewsPage() {
-    // Small window command: comes with its own change.
+    openMakerPage(state_.config.newsPage, state_.programFolder);
 }
 
 void MainWindow::openChatGroupLink() {
-    // Small window command: comes with its own change.
+    openMakerPage(state_.config.chatGroupLink, state_.programFolder);
 }
 
 void MainWindow::openHelpPage() {
-    // Small window command: comes with its own change.
+    openMakerPage(state_.config.helpPage, state_.programFolder);
 }
 
 void MainWindow::showReaderWindow() {
