@@ -16,6 +16,11 @@
 
 #include "app/app_state.h"
 #include "app/controls.h"
+#include "app/message_box.h"
+#include "app/qt_text.h"
+#include "app/windows.h"
+#include "bookmarks/bookmark_file.h"
+#include "commands/desktop_open.h"
 #include "reader/chapter.h"
 
 namespace novel {
@@ -243,21 +248,92 @@ void ReaderWindow::saveReaderSettings() {}
 void ReaderWindow::onAutoNextClicked() {}
 void ReaderWindow::onScrollClicked() {}
 void ReaderWindow::onHideChapterListClicked() {}
-void ReaderWindow::showBookmarkWindow() {}
-void ReaderWindow::showDownloadWindow() {}
 void ReaderWindow::findDocumentWindow() {}
 void ReaderWindow::readSelectedChapter() {}
-void ReaderWindow::popUpReaderMenu(const QPoint& /*position*/) {}
 void ReaderWindow::previousChapter() {}
 void ReaderWindow::nextChapter() {}
 void ReaderWindow::onGetAllChapters() {}
-void ReaderWindow::saveBookmark() {}
-void ReaderWindow::openDownloadFolder() {}
-void ReaderWindow::openHelpPage() {}
-void ReaderWindow::showAboutWindow() {}
 void ReaderWindow::registerArrowKeys() {}
 void ReaderWindow::unregisterArrowKeys() {}
 void ReaderWindow::onReaderMoved() {}
 void ReaderWindow::layoutReader() {}
+
+// Bookmarks, the download and the small commands of the reader window.
+
+void ReaderWindow::showBookmarkWindow() {
+    if (state_.windows) state_.windows->showBookmarks();
+}
+
+void ReaderWindow::showDownloadWindow() {
+    if (state_.windows) state_.windows->showDownload();
+}
+
+void ReaderWindow::showAboutWindow() {
+    if (state_.windows) state_.windows->showAbout(this);
+}
+
+void ReaderWindow::popUpReaderMenu(const QPoint& position) {
+    if (!chapterList_->itemAt(position)) return;
+    readerMenu_->popup(chapterList_->viewport()->mapToGlobal(position));
+}
+
+void ReaderWindow::openDownloadFolder() {
+    novel::openDownloadFolder(state_.programFolder);
+}
+
+void ReaderWindow::openHelpPage() {
+    openMakerPage(state_.config.helpPage, state_.programFolder);
+}
+
+void ReaderWindow::saveBookmark() {
+    const QList<QTreeWidgetItem*> selected = chapterList_->selectedItems();
+    QTreeWidgetItem* row = selected.isEmpty() ? nullptr : selected.first();
+    if (!row || row->text(1).isEmpty()) {
+        showMessage(this, QStringLiteral("请先获取章节"));
+        return;
+    }
+    Bookmark bookmark;
+    bookmark.selectedRow = std::to_string(chapterList_->indexOfTopLevelItem(row) + 1);
+    bookmark.bookTitle = state_.currentBook.title;
+    bookmark.chapterTitle = toText(row->text(1));
+    bookmark.chapterUrl = toText(row->text(2));
+    bookmark.txtPackageUrl = state_.currentBook.txtPackageUrl;
+    bookmark.chapters.reserve(static_cast<size_t>(chapterList_->topLevelItemCount()));
+    for (int i = 0; i < chapterList_->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = chapterList_->topLevelItem(i);
+        bookmark.chapters.push_back(
+            {toText(item->text(0)), toText(item->text(1)), toText(item->text(2))});
+    }
+
+    const BookmarkSaveResult saved = saveToFirstFreeSlot(state_.htmlFolder.toStdString(), bookmark);
+    if (saved.error)
+        showMessage(
+            this,
+            QStringLiteral("书签保存失败：%1").arg(QString::fromStdString(saved.error.message())));
+    else if (saved.slot == 0)
+        showMessage(this, QStringLiteral("书签已满！"));
+    else
+        showMessage(this, QStringLiteral("保存成功！"));
+}
+
+// Opening a bookmark: the saved table of contents replaces ChapterList, with a row selected.
+
+void ReaderWindow::setChapters(const std::vector<ChapterEntry>& chapters, int selectedRow) {
+    chapterList_->clear();
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(static_cast<qsizetype>(chapters.size()));
+    for (const ChapterEntry& c : chapters) {
+        auto* item = new QTreeWidgetItem;
+        item->setText(0, toQString(c.id));
+        item->setText(1, toQString(c.title));
+        item->setText(2, toQString(c.url));
+        rows.append(item);
+    }
+    chapterList_->addTopLevelItems(rows);
+    if (QTreeWidgetItem* row = chapterList_->topLevelItem(selectedRow)) {
+        chapterList_->setCurrentItem(row);
+        chapterList_->scrollToItem(row, QAbstractItemView::PositionAtCenter);
+    }
+}
 
 }  // namespace novel

@@ -2,6 +2,9 @@
 // The reading window: the chapter as a local web page, the chapter list, the appearance toolbar.
 
 #include <QWidget>
+#include <vector>
+
+#include "reader/toc_parser.h"
 
 class QCheckBox;
 class QComboBox;
@@ -47,6 +50,10 @@ class ReaderWindow : public QWidget {
     void unregisterArrowKeys();
     void onReaderMoved();
     void layoutReader();
+
+    // For opening a bookmark: puts the saved chapters into ChapterList and selects one row (none
+    // when the row does not exist).
+    void setChapters(const std::vector<ChapterEntry>& chapters, int selectedRow);
 
   protected:
     void changeEvent(QEvent* event) override;
