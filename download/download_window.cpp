@@ -108,7 +108,8 @@ void DownloadWindow::startBookDownload() {
     };
 
     adRemovalLabel_->setText(QStringLiteral("正在下载%1，请稍候......").arg(title));
-    if (!state_.fileDownloader->start(request)) {
+    // The text is cleaned on its way into the file.
+    if (!state_.fileDownloader->start(request, bookTextFilter(state_.config.brandWords()))) {
         giveUp(QStringLiteral("已有一本书正在下载，请等它下载完再下载《%1》。").arg(title));
         return;
     }
@@ -161,7 +162,7 @@ void DownloadWindow::finishBookDownload() {
                                      .arg(title, QString::fromStdString(outcome.error)));
         return;
     }
-    const FinishResult finished = finishBookFile(paths_, state_.config.brandWords());
+    const FinishResult finished = finishCleanedBookFile(paths_);
     if (!finished.ok) {
         std::filesystem::remove(paths_.temporaryFile, ignored);
         giveUp(QStringLiteral("《%1》下载失败：%2。")
