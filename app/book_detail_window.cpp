@@ -1,13 +1,29 @@
 #include "app/book_detail_window.h"
 
 #include <QLabel>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "app/app_state.h"
+#include "app/busy_cursor.h"
 #include "app/controls.h"
+#include "app/qt_text.h"
+#include "app/windows.h"
+#include "catalogue/site_urls.h"
+#include "reader/reader_window.h"
+#include "web/http.h"
 
 namespace novel {
+namespace {
+
+// Appending moves the caret to the end and inserts there.
+void appendText(QPlainTextEdit* edit, const QString& text) {
+    edit->moveCursor(QTextCursor::End);
+    edit->insertPlainText(text);
+}
+
+}  // namespace
 
 BookDetailWindow::BookDetailWindow(AppState& state, QWidget* parent)
     : QDialog(parent), state_(state) {
@@ -80,15 +96,42 @@ BookDetailWindow::BookDetailWindow(AppState& state, QWidget* parent)
 }
 
 void BookDetailWindow::fillBookDetailWindow() {
-    // Writing CurrentBook into the window comes with the book page parser.
+    const CurrentBook& book = state_.currentBook;
+    const QString title = toQString(book.title);
+    setWindowTitle(title + QStringLiteral("详细资料"));
+    bookTitleLabel_->setText(title);
+
+    bookStatusEdit_->clear();
+    appendText(bookStatusEdit_, QStringLiteral("作    者：") + toQString(book.author) + "\r\n");
+    appendText(bookStatusEdit_, QStringLiteral("\r\n状    态：") + toQString(book.status) + "\r\n");
+    appendText(bookStatusEdit_, QStringLiteral("\r\n授权状态：暂未授权\r\n"));
+
+    bookUpdateEdit_->clear();
+    appendText(bookUpdateEdit_, QStringLiteral("类    别：") + toQString(book.category) + "\r\n");
+    appendText(bookUpdateEdit_,
+               QStringLiteral("\r\n最后更新：") + toQString(book.lastUpdate) + "\r\n");
+    appendText(bookUpdateEdit_,
+               QStringLiteral("\r\n全文字数：") + toQString(book.wordCount) + "\r\n");
+
+    synopsisEdit_->setPlainText(book.synopsis.empty() ? QStringLiteral("暂无简介")
+                                                      : toQString(book.synopsis));
+
+    // The site's default cover, the same for every book; without it the frame stays empty.
+    const Bytes cover = whileBusy([&] { return fetchPlain(coverUrl(state_.site)); });
+    QPixmap picture;
+    if (picture.loadFromData(reinterpret_cast<const uchar*>(cover.data()),
+                             static_cast<uint>(cover.size())))
+        coverPicture_->setPixmap(picture);
 }
 
 void BookDetailWindow::readFromFirstChapter() {
-    // Opening the reader comes with the chapter pipeline.
+    if (state_.windows) state_.windows->showReader()->openAtFirstChapter();
+    close();
 }
 
 void BookDetailWindow::readLatestChapter() {
-    // Opening the reader comes with the chapter pipeline.
+    if (state_.windows) state_.windows->showReader()->openAtLatestChapter();
+    close();
 }
 
 }  // namespace novel

@@ -2,21 +2,50 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <array>
 
 #include "app/app_state.h"
+#include "app/busy_cursor.h"
 #include "app/controls.h"
 #include "app/images.h"
+#include "app/message_box.h"
+#include "app/qt_text.h"
 #include "app/skin.h"
+#include "catalogue/book_page.h"
+#include "catalogue/search_parser.h"
+#include "catalogue/site_urls.h"
 #include "commands/desktop_open.h"
+#include "web/http.h"
 
 namespace novel {
+namespace {
+
+// BookRow's cells in the column order of BookList.
+constexpr std::array<Text BookRow::*, 10> kBookColumns = {
+    &BookRow::id,     &BookRow::title,   &BookRow::latestChapter,
+    &BookRow::author, &BookRow::size,    &BookRow::time,
+    &BookRow::status, &BookRow::bookUrl, &BookRow::latestChapterUrl,
+    &BookRow::tocUrl};
+
+BookRow bookRowOf(const QTreeWidgetItem& item) {
+    BookRow row;
+    for (size_t c = 0; c < kBookColumns.size(); ++c)
+        row.*kBookColumns[c] = toText(item.text(static_cast<int>(c)));
+    return row;
+}
+
+}  // namespace
 
 MainWindow::MainWindow(AppState& state, QWidget* parent)
     : QWidget(parent), state_(state), windows_(state, this) {
@@ -159,6 +188,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
     // Event bindings.
     connect(bannerPicture_, &ClickableLabel::clicked, this, &MainWindow::openNewsPage);
     connect(searchButton_, &QPushButton::clicked, this, &MainWindow::onSearch);
+    connect(keywordEdit_, &QLineEdit::returnPressed, this, &MainWindow::onSearch);
     connect(categoryCombo_, &QComboBox::activated, this, &MainWindow::onCategorySelected);
     connect(readerButton_, &QPushButton::clicked, this, &MainWindow::showReaderWindow);
     connect(chatGroupLabel_, &ClickableLabel::clicked, this, &MainWindow::openChatGroupLink);
@@ -182,23 +212,178 @@ void MainWindow::onMainWindowCreated() {
 }
 
 void MainWindow::onCategorySelected() {
-    // Catalogue navigation: comes with the list parsers.
+    const int index = categoryCombo_->currentIndex();
+    // The prompt and the separators are no list; choosing one leaves everything as it is.
+    if (index < 0 || index >= static_cast<int>(kCatalogueList.size()) ||
+        kCatalogueList[index].searchMode())
+        return;
+    bookList_->setFocus();
+    state_.currentListUrl = listPageUrl(state_.site, index, 1);
+    runLoader(kCatalogueList[index].firstPage);
+    pageLabel_->setText(QStringLiteral("1"));
 }
 
 void MainWindow::onPrevPage() {
-    // Catalogue navigation: comes with the list parsers.
+    turnPage(PageStep::Previous);
 }
 
 void MainWindow::onNextPage() {
-    // Catalogue navigation: comes with the list parsers.
+    turnPage(PageStep::Next);
 }
 
 void MainWindow::onSearch() {
-    // Catalogue search: comes with the search parser.
+    bookList_->clear();
+    const int type = searchTypeCombo_->currentIndex();
+    if (type != static_cast<int>(SearchType::Title) && type != static_cast<int>(SearchType::Author))
+        return;
+    state_.currentListUrl =
+        searchUrl(state_.site, static_cast<SearchType>(type), toText(keywordEdit_->text()), 1);
+    loadSearchPage();
+    // Back to the prompt, so that the page buttons go on with this search.
+    categoryCombo_->setCurrentIndex(0);
+    pageLabel_->setText(QStringLiteral("1"));
 }
 
 void MainWindow::openBookDetail() {
-    // Book details: comes with the book page parser.
+    const QList<QTreeWidgetItem*> selected = bookList_->selectedItems();
+    const BookRow row = selected.isEmpty() ? BookRow{} : bookRowOf(*selected.front());
+    if (!row.valid()) {
+        showMessage(this, QStringLiteral("请选中有数据的书箱!"));
+        return;
+    }
+    CurrentBook book = currentBookFromRow(row);
+    const Bytes page = whileBusy([&] { return fetchPlain(book.bookUrl); });
+    book.setDetails(parseBookPage(textOf(page)));
+    state_.currentBook = std::move(book);
+    state_.windows->showBookDetail(this);
+}
+
+void MainWindow::loadRankingPage() {
+    loadListPage(ListLayout::Ranking);
+}
+
+void MainWindow::loadCategoryPage() {
+    loadListPage(ListLayout::Category);
+}
+
+void MainWindow::loadSearchPage() {
+    const Bytes body = whileBusy([&] { return httpFetch(state_.currentListUrl); });
+    const SearchPage page =
+        parseSearchPage(textOf(body), toText(keywordEdit_->text()), bookList_->topLevelItemCount());
+    switch (page.answer) {
+        case SearchAnswer::None:
+            showMessage(this, QStringLiteral("抱歉,没有找到相关内容!"), QStringLiteral("提示!"));
+            return;
+        case SearchAnswer::Single:
+            // The book joins the list as it stands.
+            pageCountLabel_->setText(QStringLiteral("1"));
+            for (const BookRow& row : page.rows) appendBookRow(row);
+            fitSizeColumn();
+            break;
+        case SearchAnswer::List:
+            pageCountLabel_->setText(QString::number(page.pageCount));
+            pageLabel_->setText(QStringLiteral("1"));
+            bookList_->clear();
+            for (size_t i = 0; i < page.rows.size(); ++i) {
+                setStatusText(toQString(page.progressLines[i]));
+                appendBookRow(page.rows[i]);
+            }
+            fitSizeColumn();
+            break;
+    }
+    setStatusText(QStringLiteral("加载完毕！"));
+}
+
+void MainWindow::loadListPage(ListLayout layout) {
+    const Bytes body = whileBusy([&] { return httpFetch(state_.currentListUrl); });
+    const ListPage page = parseListPage(textOf(body), layout);
+    pageCountLabel_->setText(QString::number(page.pageCount));
+    pageLabel_->setText(QStringLiteral("1"));
+    // Emptied only now, so the previous page stays on screen while the request runs.
+    bookList_->clear();
+    for (size_t i = 0; i < page.rows.size(); ++i) {
+        setStatusText(toQString(page.progressLines[i]));
+        appendBookRow(page.rows[i]);
+    }
+    fitSizeColumn();
+    setStatusText(QStringLiteral("加载完毕！"));
+}
+
+void MainWindow::runLoader(PageParser parser) {
+    switch (parser) {
+        case PageParser::Ranking:
+            loadRankingPage();
+            break;
+        case PageParser::Category:
+            loadCategoryPage();
+            break;
+        case PageParser::Search:
+            loadSearchPage();
+            break;
+        case PageParser::None:
+            break;
+    }
+}
+
+void MainWindow::turnPage(PageStep step) {
+    const Text page = toText(pageLabel_->text());
+    const Text pageCount = toText(pageCountLabel_->text());
+    const Text keyword = toText(keywordEdit_->text());
+    const PageTurn turn = planPageTurn(state_.site, step,
+                                       {page, pageCount, categoryCombo_->currentIndex(),
+                                        searchTypeCombo_->currentIndex(), keyword});
+    switch (turn.outcome) {
+        case PageTurn::Outcome::FirstPage:
+            showMessage(this, QStringLiteral("已经是第一页了！"));
+            return;
+        case PageTurn::Outcome::LastPage:
+            showMessage(this, QStringLiteral("已经是最后一页了！"));
+            return;
+        case PageTurn::Outcome::Nothing:
+            return;
+        case PageTurn::Outcome::Load:
+            state_.currentListUrl = turn.url;
+            runLoader(turn.parser);
+            pageLabel_->setText(QString::number(turn.page));
+            return;
+    }
+}
+
+void MainWindow::appendBookRow(const BookRow& row) {
+    auto* item = new QTreeWidgetItem;
+    for (size_t c = 0; c < kBookColumns.size(); ++c)
+        item->setText(static_cast<int>(c), toQString(row.*kBookColumns[c]));
+    // Titles and chapter names are often wider than their columns.
+    for (int c : {1, 2}) item->setToolTip(c, item->text(c));
+    bookList_->addTopLevelItem(item);
+}
+
+void MainWindow::fitSizeColumn() {
+    // Sizes such as "22460K" outgrow their column in most fonts, while row numbers need far less
+    // than theirs: the number column gives way, so the visible columns keep their total width and
+    // the hidden ones stay hidden.
+    constexpr int kNumberColumn = 0, kSizeColumn = 4;
+    const QFontMetrics metrics = bookList_->fontMetrics();
+    const int margins = 2 * (bookList_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1) + 4;
+    auto widthOf = [&](int column) {
+        int widest = bookList_->header()->sectionSizeHint(column);
+        for (int r = 0; r < bookList_->topLevelItemCount(); ++r)
+            widest = std::max(
+                widest,
+                metrics.horizontalAdvance(bookList_->topLevelItem(r)->text(column)) + margins);
+        return widest;
+    };
+    const int missing = widthOf(kSizeColumn) - bookList_->columnWidth(kSizeColumn);
+    if (missing <= 0) return;
+    const int moved =
+        std::min(missing, bookList_->columnWidth(kNumberColumn) - widthOf(kNumberColumn));
+    if (moved <= 0) return;
+    bookList_->setColumnWidth(kNumberColumn, bookList_->columnWidth(kNumberColumn) - moved);
+    bookList_->setColumnWidth(kSizeColumn, bookList_->columnWidth(kSizeColumn) + moved);
+}
+
+void MainWindow::setStatusText(const QString& text) {
+    statusBarPart0_->setText(text);
 }
 
 void MainWindow::openNewsPage() {

@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "app/windows.h"
+#include "catalogue/list_parser.h"
+#include "catalogue/paging.h"
 
 class QComboBox;
 class QLabel;
@@ -12,6 +14,7 @@ class QLineEdit;
 class QPushButton;
 class QStatusBar;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace novel {
 
@@ -35,10 +38,23 @@ class MainWindow : public QWidget {
     void openHelpPage();
     void showReaderWindow();
 
+    // Loaders: fetch currentListUrl and write BookList, PageCountLabel, PageLabel and the status
+    // bar.
+    void loadRankingPage();
+    void loadCategoryPage();
+    void loadSearchPage();
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    void loadListPage(ListLayout layout);
+    void runLoader(PageParser parser);
+    void turnPage(PageStep step);
+    void appendBookRow(const BookRow& row);
+    void fitSizeColumn();
+    void setStatusText(const QString& text);
+
     AppState& state_;
     Windows windows_;  // the windows this one opens; they close with it
 

@@ -1,17 +1,26 @@
 #include "reader/reader_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
+#include <QColor>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <algorithm>
+#include <cerrno>
 #include <utility>
 
 #include "app/app_state.h"
@@ -22,12 +31,90 @@
 #include "bookmarks/bookmark_file.h"
 #include "commands/desktop_open.h"
 #include "reader/chapter.h"
+#include "reader/toc_parser.h"
+#include "web/file_io.h"
+#include "web/http.h"
 
 namespace novel {
 namespace {
 
-constexpr int kToolbarHeight = 28;
-constexpr int kStatusHeight = 18;
+// The layout rules count from the window's outer size: the page starts below the toolbar and
+// ends where the status line begins (outer height - 55).
+constexpr int kToolbarHeight = 23;
+constexpr int kStatusHeight = 17;
+constexpr int kChapterListWidth = 160;
+
+// Synthesized presses further apart than this never count as one double-click.
+constexpr qint64 kGestureGapMs = 10000;
+
+// Shows the busy cursor while a blocking fetch runs.
+class BusyCursor {
+  public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+QString fileErrorText(std::error_code error) {
+    switch (error.value()) {
+        case EACCES:
+        case EPERM:
+            return QStringLiteral("没有写入权限");
+        case ENOSPC:
+            return QStringLiteral("磁盘空间不足");
+        case EDQUOT:
+            return QStringLiteral("超出磁盘配额");
+        case EROFS:
+            return QStringLiteral("磁盘是只读的");
+        case ENOTDIR:
+        case EEXIST:
+            return QStringLiteral("路径中的文件夹被同名的文件占用");
+        case EISDIR:
+        case ENOTEMPTY:
+            return QStringLiteral("目标位置是一个文件夹");
+        default:
+            return QString::fromStdString(error.message());
+    }
+}
+
+QString pathText(const std::filesystem::path& path) {
+    return QString::fromStdString(path.string());
+}
+
+QString settingName(StyleSetting setting) {
+    switch (setting) {
+        case StyleSetting::Background:
+            return QStringLiteral("背景颜色");
+        case StyleSetting::FontFamily:
+            return QStringLiteral("字体");
+        case StyleSetting::TextColor:
+            return QStringLiteral("文章颜色");
+        case StyleSetting::FontSize:
+            return QStringLiteral("大小");
+        case StyleSetting::ScrollInterval:
+            break;
+    }
+    return QStringLiteral("滚动速度");
+}
+
+// Title and URL of every chapter, in that order. A book has thousands of chapters, so they are
+// converted as one text with zero bytes between them (a zero byte is never part of a GBK text);
+// should a broken character swallow a separator, each cell is converted on its own instead.
+QStringList chapterCells(const std::vector<ChapterEntry>& chapters) {
+    Text joined;
+    for (const ChapterEntry& chapter : chapters) {
+        joined.append(chapter.title).push_back('\0');
+        joined.append(chapter.url).push_back('\0');
+    }
+    QStringList cells = toQString(joined).split(QChar(u'\0'));
+    cells.removeLast();  // after the last separator
+    if (cells.size() == static_cast<qsizetype>(2 * chapters.size())) return cells;
+    cells.clear();
+    for (const ChapterEntry& chapter : chapters)
+        cells << toQString(chapter.title) << toQString(chapter.url);
+    return cells;
+}
 
 QLineEdit* shortEdit(const QString& text, int width, QWidget* parent) {
     auto* edit = new QLineEdit(text, parent);
@@ -122,7 +209,7 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
         const int width = control->minimumWidth() == control->maximumWidth()
                               ? control->minimumWidth()
                               : control->sizeHint().width();
-        const int height = qobject_cast<QLabel*>(control) ? kToolbarHeight - 6 : 22;
+        const int height = qobject_cast<QLabel*>(control) ? kToolbarHeight - 4 : kToolbarHeight - 2;
         control->setGeometry(x, (kToolbarHeight - height) / 2, width, height);
         x += width + gap;
     }
@@ -132,6 +219,8 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
 
     readerBrowser_ = named(new QWebEngineView(this), "ReaderBrowser");
     readerBrowser_->settings()->setDefaultTextEncoding(QStringLiteral("GBK"));
+    // The page's own script scrolls it and keeps its context menu away.
+    readerBrowser_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
     // The reader page is a local file that needs nothing but itself.
     readerBrowser_->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls,
                                              false);
@@ -148,14 +237,12 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
     appendRow(chapterList_, {QStringLiteral("2"), QStringLiteral("请您耐心等候！")});
     chapterList_->setContextMenuPolicy(Qt::CustomContextMenu);
 
-    const int listWidth = 160;
-    const int pageHeight = client.height() - kToolbarHeight - kStatusHeight - 3;
-    readerBrowser_->setGeometry(0, kToolbarHeight + 1, client.width() - listWidth - 5, pageHeight);
-    chapterList_->setGeometry(client.width() - listWidth - 1, kToolbarHeight + 1, listWidth,
-                              pageHeight);
+    // As designed; the layout rules take over with the first resize.
+    readerBrowser_->setGeometry(0, kToolbarHeight, 808, 480);
+    chapterList_->setGeometry(808, kToolbarHeight, kChapterListWidth, 488);
 
     readerStatusLabel_ = named(new QLabel(this), "ReaderStatusLabel");
-    readerStatusLabel_->setGeometry(4, client.height() - kStatusHeight - 1, client.width() - 8,
+    readerStatusLabel_->setGeometry(0, client.height() - kStatusHeight, client.width(),
                                     kStatusHeight);
 
     // Hidden controls: they hold values and receive events but are never drawn.
@@ -215,10 +302,17 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
 
     // Created: the controls exist now.
     loadReaderSettings();
+    layoutReader();
 }
 
 ReaderWindow::~ReaderWindow() {
     unregisterArrowKeys();
+}
+
+void ReaderWindow::closeEvent(QCloseEvent* event) {
+    // A closed reader does not go on fetching chapters nobody sees.
+    stopAutoNext();
+    QWidget::closeEvent(event);
 }
 
 void ReaderWindow::changeEvent(QEvent* event) {
@@ -240,23 +334,382 @@ void ReaderWindow::resizeEvent(QResizeEvent* event) {
     layoutReader();
 }
 
-// The handlers below belong to the reader's own changes (chapters, appearance, bookmarks,
-// download, window layout and the small commands); until then they do nothing.
+// Opening a book ------------------------------------------------------------------------------
 
-void ReaderWindow::loadReaderSettings() {}
-void ReaderWindow::saveReaderSettings() {}
-void ReaderWindow::onAutoNextClicked() {}
-void ReaderWindow::onScrollClicked() {}
-void ReaderWindow::onHideChapterListClicked() {}
-void ReaderWindow::findDocumentWindow() {}
-void ReaderWindow::readSelectedChapter() {}
-void ReaderWindow::previousChapter() {}
-void ReaderWindow::nextChapter() {}
-void ReaderWindow::onGetAllChapters() {}
-void ReaderWindow::registerArrowKeys() {}
-void ReaderWindow::unregisterArrowKeys() {}
-void ReaderWindow::onReaderMoved() {}
-void ReaderWindow::layoutReader() {}
+void ReaderWindow::openAtFirstChapter() {
+    chapterList_->clear();
+    loadTableOfContents();
+    setSelectedRow(0);
+    const int row = selectedRow();
+    showChapter(row);
+    state_.firstChapterTitle = chapterTitleAt(row);
+    state_.latestChapterTitle.clear();
+}
+
+void ReaderWindow::openAtLatestChapter() {
+    chapterList_->clear();
+    loadTableOfContents();
+    const int last = chapterList_->topLevelItemCount() - 1;
+    setSelectedRow(last);
+    showChapter(selectedRow());
+    state_.latestChapterTitle = chapterTitleAt(last);
+}
+
+void ReaderWindow::loadTableOfContents() {
+    const CurrentBook& book = state_.currentBook;
+    Bytes page;
+    if (!book.tocUrl.empty()) {
+        BusyCursor busy;
+        page = fetchPlain(book.tocUrl);
+    }
+    const std::vector<ChapterEntry> chapters =
+        parseTableOfContents(textOf(page), book.bookUrlStem, chapterList_->topLevelItemCount());
+    if (chapters.empty()) return;
+
+    const QStringList cells = chapterCells(chapters);
+    // Thousands of rows go in as one insertion, without a repaint per row.
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(chapters.size()));
+    for (size_t i = 0; i < chapters.size(); ++i)
+        items.append(new QTreeWidgetItem(QStringList{QString::fromLatin1(chapters[i].id),
+                                                     cells[static_cast<qsizetype>(2 * i)],
+                                                     cells[static_cast<qsizetype>(2 * i + 1)]}));
+    chapterList_->setUpdatesEnabled(false);
+    chapterList_->addTopLevelItems(items);
+    chapterList_->setUpdatesEnabled(true);
+}
+
+void ReaderWindow::onGetAllChapters() {
+    chapterList_->clear();
+    loadTableOfContents();
+}
+
+// Chapters ------------------------------------------------------------------------------------
+
+int ReaderWindow::selectedRow() const {
+    QTreeWidgetItem* item = chapterList_->currentItem();
+    return item && item->isSelected() ? chapterList_->indexOfTopLevelItem(item) : -1;
+}
+
+void ReaderWindow::setSelectedRow(int row) {
+    QTreeWidgetItem* item = chapterList_->topLevelItem(row);
+    if (!item) return;
+    chapterList_->setCurrentItem(item);
+    item->setSelected(true);
+    chapterList_->scrollToItem(item);
+}
+
+Text ReaderWindow::chapterTitleAt(int row) const {
+    const QTreeWidgetItem* item = chapterList_->topLevelItem(row);
+    return item ? toText(item->text(1)) : Text();
+}
+
+std::filesystem::path ReaderWindow::htmlFolder() const {
+    return std::filesystem::path(state_.htmlFolder.toStdString());
+}
+
+std::filesystem::path ReaderWindow::readerPagePath() const {
+    return htmlFolder() / kReaderPageFile;
+}
+
+ReaderTemplates ReaderWindow::templates() const {
+    return {pageHeadTemplate_->templateText(), pageBodyStyleTemplate_->templateText(),
+            pageScriptTemplate_->templateText()};
+}
+
+void ReaderWindow::setTemplates(const ReaderTemplates& templates) {
+    pageHeadTemplate_->setTemplateText(templates.head);
+    pageBodyStyleTemplate_->setTemplateText(templates.bodyStyle);
+    pageScriptTemplate_->setTemplateText(templates.script);
+    // The browser waits for the next page in the page's own colour, not in white.
+    const QColor background(toQString(styleOf(templates).background));
+    if (background.isValid()) readerBrowser_->page()->setBackgroundColor(background);
+}
+
+void ReaderWindow::showChapter(int row) {
+    const QTreeWidgetItem* item = chapterList_->topLevelItem(row);
+    const Text url = item ? toText(item->text(2)) : Text();
+    const Text title = item ? toText(item->text(1)) : Text();
+    Bytes page;
+    if (!url.empty()) {
+        BusyCursor busy;
+        page = httpFetch(url);
+    }
+    state_.chapterText = chapterTextFromPage(textOf(page), state_.config.brandWords());
+    setWindowTitle(toQString(concatTexts(state_.currentBook.title, title)));
+
+    const std::filesystem::path file = readerPagePath();
+    if (const std::error_code error =
+            writeReaderPage(file, templates(), title, state_.chapterText)) {
+        // Each further tick would only fail the same way.
+        stopAutoNext();
+        showMessage(this, QStringLiteral("无法写入阅读页面 %1（%2），这一章没有显示。")
+                              .arg(pathText(file), fileErrorText(error)));
+        return;
+    }
+    readerBrowser_->load(QUrl::fromLocalFile(pathText(file)));
+}
+
+void ReaderWindow::nextChapter() {
+    const int selected = selectedRow();
+    if (selected < 0) {
+        // Auto-advance would repeat this message on every tick.
+        stopAutoNext();
+        showMessage(this, QStringLiteral("请先获取章节并选中章节"));
+        return;
+    }
+    if (selected == chapterList_->topLevelItemCount() - 1) {
+        stopAutoNext();
+        showMessage(this, QStringLiteral("已经是最后一章了！"));
+        return;
+    }
+    showChapter(selected + 1);
+    setSelectedRow(selected + 1);
+    if (scrollCheck_->isChecked()) restartScrolling();
+}
+
+void ReaderWindow::previousChapter() {
+    const int selected = selectedRow();
+    if (selected < 0) {
+        showMessage(this, QStringLiteral("请先获取章节并选中章节"));
+        return;
+    }
+    if (selected == 0) {
+        showMessage(this, QStringLiteral("已经是第一章了！"));
+        return;
+    }
+    showChapter(selected - 1);
+    setSelectedRow(selected - 1);
+    if (scrollCheck_->isChecked()) restartScrolling();
+}
+
+void ReaderWindow::readSelectedChapter() {
+    const int selected = selectedRow();
+    const QTreeWidgetItem* item = chapterList_->topLevelItem(selected);
+    if (!item || item->text(2).isEmpty()) {
+        showMessage(this, QStringLiteral("请先获取所有章节!!"));
+        return;
+    }
+    if (scrollCheck_->isChecked()) postMouseGesture(MouseGesture::DoubleClick);
+    showChapter(selected);
+}
+
+// Auto-advance and scrolling ------------------------------------------------------------------
+
+void ReaderWindow::setAutoNextInterval(int milliseconds) {
+    if (milliseconds > 0)
+        autoNextTimer_->start(milliseconds);
+    else
+        autoNextTimer_->stop();
+}
+
+void ReaderWindow::stopAutoNext() {
+    autoNextCheck_->setChecked(false);
+    setAutoNextInterval(0);
+}
+
+void ReaderWindow::onAutoNextClicked() {
+    if (!autoNextCheck_->isChecked()) {
+        setAutoNextInterval(0);
+        return;
+    }
+    if (autoNextIntervalEdit_->text().isEmpty()) {
+        showMessage(this, QStringLiteral("您还没有输入间隔时间，1000毫秒等于一秒！"));
+        return;
+    }
+    if (selectedRow() < 0) {
+        showMessage(this, QStringLiteral("请先获取章节并选中章节!"));
+        autoNextCheck_->setChecked(false);
+        return;
+    }
+    setAutoNextInterval(textToInteger(toText(autoNextIntervalEdit_->text())));
+    nextChapter();
+}
+
+void ReaderWindow::onScrollClicked() {
+    postMouseGesture(scrollCheck_->isChecked() ? MouseGesture::DoubleClick : MouseGesture::Click);
+    postMouseGesture(MouseGesture::Release);
+}
+
+void ReaderWindow::restartScrolling() {
+    // The new page is still loading; the double-click has to reach it, not the page it replaces.
+    scrollWhenLoaded_ = true;
+}
+
+void ReaderWindow::findDocumentWindow(bool loaded) {
+    documentWindow_ = readerBrowser_->focusProxy();
+    if (!loaded || !scrollWhenLoaded_) return;
+    scrollWhenLoaded_ = false;
+    if (scrollCheck_->isChecked()) postMouseGesture(MouseGesture::DoubleClick);
+}
+
+void ReaderWindow::postMouseGesture(MouseGesture gesture) {
+    QWidget* target = documentWindow_ ? documentWindow_.data() : readerBrowser_->focusProxy();
+    if (!target) return;
+    const QPointF local(10, 10);
+    const QPointF scene = target->mapTo(target->window(), local.toPoint());
+    const QPointF global = target->mapToGlobal(local);
+
+    // The page counts presses into double-clicks by their time stamps: presses of one gesture lie
+    // 1 ms apart, gestures far apart, so two gestures never merge into a triple click.
+    static QElapsedTimer clock;
+    if (!clock.isValid()) clock.start();
+    qint64 time = std::max(clock.elapsed() + kGestureGapMs, lastGestureTime_ + kGestureGapMs);
+    const auto deliver = [&](QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, local, scene, global, button, buttons, Qt::NoModifier);
+        event.setTimestamp(static_cast<quint64>(++time));
+        QCoreApplication::sendEvent(target, &event);
+    };
+    deliver(QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
+    if (gesture != MouseGesture::Release) {
+        deliver(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton);
+        deliver(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton);
+    }
+    // The page makes a double-click of the second press itself; a MouseButtonDblClick event would
+    // reach it as a third press.
+    if (gesture == MouseGesture::DoubleClick)
+        deliver(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton);
+    if (gesture != MouseGesture::Click)
+        deliver(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton);
+    lastGestureTime_ = time;
+}
+
+// Arrow keys ----------------------------------------------------------------------------------
+
+void ReaderWindow::registerArrowKeys() {
+    unregisterArrowKeys();
+    qApp->installEventFilter(this);
+    arrowKeysRegistered_ = true;
+}
+
+void ReaderWindow::unregisterArrowKeys() {
+    if (!arrowKeysRegistered_) return;
+    if (qApp) qApp->removeEventFilter(this);
+    arrowKeysRegistered_ = false;
+}
+
+bool ReaderWindow::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
+        return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool arrow = key->key() == Qt::Key_Left || key->key() == Qt::Key_Right;
+    const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    // Only keys meant for this window's own controls (a combo box's open list is a window of its
+    // own and keeps its keys).
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    if (!arrow || !plain || !widget || widget->window() != this || !isActiveWindow())
+        return QWidget::eventFilter(watched, event);
+    if (type == QEvent::KeyPress) {
+        if (key->key() == Qt::Key_Right)
+            nextChapter();
+        else
+            previousChapter();
+    }
+    return true;
+}
+
+// Appearance ----------------------------------------------------------------------------------
+
+void ReaderWindow::loadReaderSettings() {
+    setTemplates(loadReaderTemplates(htmlFolder(), templates()));
+    // These items describe the initial templates, whatever the files hold.
+    backgroundColorCombo_->setCurrentIndex(1);
+    fontCombo_->setCurrentIndex(0);
+    textColorCombo_->setCurrentIndex(5);
+}
+
+void ReaderWindow::saveReaderSettings() {
+    const QString caption = QStringLiteral("提示:");
+    const ReaderStyle chosen{backgroundColorValue(backgroundColorCombo_->currentIndex()),
+                             fontFamilyValue(fontCombo_->currentIndex()),
+                             textColorValue(textColorCombo_->currentIndex()),
+                             toText(fontSizeEdit_->text()), toText(scrollSpeedEdit_->text())};
+    const StyleSave save = saveReaderStyle(htmlFolder(), templates(), chosen);
+    setTemplates(save.templates);
+    if (save.refused) {
+        showMessage(this,
+                    QStringLiteral("保存失败：%1中不能有“%2”或换行，设置没有保存。")
+                        .arg(settingName(*save.refused), toQString(markersOf(*save.refused).right)),
+                    caption);
+        return;
+    }
+    if (save.error) {
+        showMessage(this,
+                    QStringLiteral("保存失败：无法写入配置文件 %1（%2），设置没有保存。")
+                        .arg(pathText(save.failedFile), fileErrorText(save.error)),
+                    caption);
+        return;
+    }
+
+    // Redraw the chapter on display in the new style.
+    Text title = chapterTitleAt(selectedRow());
+    if (title.empty()) title = state_.firstChapterTitle;
+    if (title.empty()) title = state_.latestChapterTitle;
+    const std::filesystem::path file = readerPagePath();
+    const std::error_code pageError =
+        title.empty() ? createEmptyFile(file, 0)
+                      : writeReaderPage(file, save.templates, title, state_.chapterText);
+    if (readerBrowser_->url().isEmpty())
+        readerBrowser_->load(QUrl::fromLocalFile(pathText(file)));
+    else
+        readerBrowser_->reload();
+    if (pageError) {
+        showMessage(this,
+                    QStringLiteral("设置已保存，但无法写入阅读页面 %1（%2）。")
+                        .arg(pathText(file), fileErrorText(pageError)),
+                    caption);
+        return;
+    }
+    showMessage(this, QStringLiteral("保存成功!"), caption);
+}
+
+// Layout --------------------------------------------------------------------------------------
+
+QSize ReaderWindow::outerSize() const {
+    return size() + QSize(kNominalFrameWidth, kNominalFrameHeight);
+}
+
+// The rules' widths are cut at the client area's right edge: the outer width is wider than the
+// client area by the frame, and a page or list running under the frame would lose its scroll bar.
+void ReaderWindow::showChapterList(bool shown, int outerWidth) {
+    const int clientWidth = width();
+    if (!shown) {
+        chapterList_->hide();
+        readerBrowser_->resize(std::min(outerWidth, clientWidth), readerBrowser_->height());
+        return;
+    }
+    const int browserWidth = std::max(0, std::min(outerWidth - 170, clientWidth));
+    readerBrowser_->resize(browserWidth, readerBrowser_->height());
+    chapterList_->setGeometry(browserWidth, readerBrowser_->y(),
+                              std::max(0, std::min(kChapterListWidth, clientWidth - browserWidth)),
+                              readerBrowser_->height());
+    chapterList_->show();
+}
+
+void ReaderWindow::layoutReader() {
+    const QSize outer = outerSize();
+    readerBrowser_->setGeometry(0, kToolbarHeight, readerBrowser_->width(),
+                                std::max(0, outer.height() - 78));
+    showChapterList(!hideChapterListCheck_->isChecked(), outer.width());
+    readerStatusLabel_->setGeometry(0, outer.height() - 55, std::min(outer.width(), width()),
+                                    kStatusHeight);
+    toolbarStripLabel_->resize(width(), kToolbarHeight);
+}
+
+void ReaderWindow::onReaderMoved() {
+    if (!isMaximized()) return;
+    const QSize outer = outerSize();
+    readerBrowser_->setGeometry(0, kToolbarHeight, readerBrowser_->width(),
+                                std::max(0, outer.height() - 78));
+    showChapterList(false, outer.width());
+    readerStatusLabel_->setGeometry(0, outer.height() - 55, std::min(outer.width(), width()),
+                                    kStatusHeight);
+}
+
+void ReaderWindow::onHideChapterListClicked() {
+    showChapterList(!hideChapterListCheck_->isChecked(), outerSize().width());
+}
 
 // Bookmarks, the download and the small commands of the reader window.
 
@@ -286,14 +739,14 @@ void ReaderWindow::openHelpPage() {
 }
 
 void ReaderWindow::saveBookmark() {
-    const QList<QTreeWidgetItem*> selected = chapterList_->selectedItems();
-    QTreeWidgetItem* row = selected.isEmpty() ? nullptr : selected.first();
+    const int selected = selectedRow();
+    const QTreeWidgetItem* row = chapterList_->topLevelItem(selected);
     if (!row || row->text(1).isEmpty()) {
         showMessage(this, QStringLiteral("请先获取章节"));
         return;
     }
     Bookmark bookmark;
-    bookmark.selectedRow = std::to_string(chapterList_->indexOfTopLevelItem(row) + 1);
+    bookmark.selectedRow = std::to_string(selected + 1);
     bookmark.bookTitle = state_.currentBook.title;
     bookmark.chapterTitle = toText(row->text(1));
     bookmark.chapterUrl = toText(row->text(2));
@@ -318,22 +771,19 @@ void ReaderWindow::saveBookmark() {
 
 // Opening a bookmark: the saved table of contents replaces ChapterList, with a row selected.
 
-void ReaderWindow::setChapters(const std::vector<ChapterEntry>& chapters, int selectedRow) {
+void ReaderWindow::setChapters(const std::vector<ChapterEntry>& chapters, int row) {
     chapterList_->clear();
-    QList<QTreeWidgetItem*> rows;
-    rows.reserve(static_cast<qsizetype>(chapters.size()));
-    for (const ChapterEntry& c : chapters) {
-        auto* item = new QTreeWidgetItem;
-        item->setText(0, toQString(c.id));
-        item->setText(1, toQString(c.title));
-        item->setText(2, toQString(c.url));
-        rows.append(item);
-    }
-    chapterList_->addTopLevelItems(rows);
-    if (QTreeWidgetItem* row = chapterList_->topLevelItem(selectedRow)) {
-        chapterList_->setCurrentItem(row);
-        chapterList_->scrollToItem(row, QAbstractItemView::PositionAtCenter);
-    }
+    const QStringList cells = chapterCells(chapters);
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(chapters.size()));
+    for (size_t i = 0; i < chapters.size(); ++i)
+        items.append(new QTreeWidgetItem(QStringList{toQString(chapters[i].id),
+                                                     cells[static_cast<qsizetype>(2 * i)],
+                                                     cells[static_cast<qsizetype>(2 * i + 1)]}));
+    chapterList_->setUpdatesEnabled(false);
+    chapterList_->addTopLevelItems(items);
+    chapterList_->setUpdatesEnabled(true);
+    setSelectedRow(row);
 }
 
 }  // namespace novel

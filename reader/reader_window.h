@@ -1,10 +1,14 @@
 #pragma once
 // The reading window: the chapter as a local web page, the chapter list, the appearance toolbar.
 
+#include <QPointer>
 #include <QWidget>
+#include <filesystem>
 #include <vector>
 
+#include "reader/reader_style.h"
 #include "reader/toc_parser.h"
+#include "web/text.h"
 
 class QCheckBox;
 class QComboBox;
@@ -28,6 +32,27 @@ class ReaderWindow : public QWidget {
     explicit ReaderWindow(AppState& state, QWidget* parent = nullptr);
     ~ReaderWindow() override;
 
+    // Opening the reader on CurrentBook (the detail window's two read buttons): loads the table of
+    // contents, shows the first or the last chapter and remembers its title.
+    void openAtFirstChapter();
+    void openAtLatestChapter();
+
+    // Fetches row `row` of ChapterList, writes ReaderPage from it and shows it. A row that does not
+    // exist shows a page with an empty title and text.
+    void showChapter(int row);
+    // Appends CurrentBook's chapters to ChapterList.
+    void loadTableOfContents();
+    // After a chapter change: a double-click on the new page once it has loaded starts its
+    // scrolling script again.
+    void restartScrolling();
+
+    // The selected row of ChapterList, -1 when none; selecting also scrolls the row into view.
+    int selectedRow() const;
+    void setSelectedRow(int row);
+
+    ReaderTemplates templates() const;
+    std::filesystem::path readerPagePath() const;
+
     // Event handlers, one per row of the binding table.
     void loadReaderSettings();
     void saveReaderSettings();
@@ -36,7 +61,7 @@ class ReaderWindow : public QWidget {
     void onHideChapterListClicked();
     void showBookmarkWindow();
     void showDownloadWindow();
-    void findDocumentWindow();
+    void findDocumentWindow(bool loaded);
     void readSelectedChapter();
     void popUpReaderMenu(const QPoint& position);
     void previousChapter();
@@ -53,14 +78,29 @@ class ReaderWindow : public QWidget {
 
     // For opening a bookmark: puts the saved chapters into ChapterList and selects one row (none
     // when the row does not exist).
-    void setChapters(const std::vector<ChapterEntry>& chapters, int selectedRow);
+    void setChapters(const std::vector<ChapterEntry>& chapters, int row);
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    enum class MouseGesture { Click, DoubleClick, Release };
+    // Delivers a left-button gesture at point (10, 10) of the page's input widget, so the page's
+    // own mouse handlers run; the user's pointer is not touched.
+    void postMouseGesture(MouseGesture gesture);
+    void setTemplates(const ReaderTemplates& templates);
+    std::filesystem::path htmlFolder() const;
+    void setAutoNextInterval(int milliseconds);
+    void stopAutoNext();
+    Text chapterTitleAt(int row) const;
+    // The outer size the layout rules are written for: the client area plus the nominal frame.
+    QSize outerSize() const;
+    void showChapterList(bool shown, int outerWidth);
+
     AppState& state_;
 
     QLabel* toolbarStripLabel_;
@@ -95,6 +135,12 @@ class ReaderWindow : public QWidget {
     TemplateEdit* pageScriptTemplate_;
 
     QMenu* readerMenu_;
+
+    // BrowserDocumentWindow: the widget inside ReaderBrowser that takes the page's input.
+    QPointer<QWidget> documentWindow_;
+    bool arrowKeysRegistered_ = false;
+    bool scrollWhenLoaded_ = false;
+    qint64 lastGestureTime_ = 0;
 };
 
 }  // namespace novel

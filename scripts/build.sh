@@ -7,7 +7,7 @@ dir=build
 flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
 if [ "${1:-}" = "--sanitize" ]; then
     dir=build-sanitize
-    flags=(-DCMAKE_BUILD_TYPE=Debug -DNOVEL_SANITIZE=ON)
+    flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DNOVEL_SANITIZE=ON)
 fi
 
 cmake -S . -B "$dir" -G Ninja "${flags[@]}" >&2

@@ -5,5 +5,10 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 dir=$(bash scripts/build.sh "$@" | tail -n 1)
+if [ "${1:-}" = "--sanitize" ]; then
+    # Leaks inside system libraries (web engine, fontconfig) are not ours; see the file.
+    export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+fi
 cd "$dir"
 ctest --output-on-failure -j 2

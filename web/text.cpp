@@ -221,7 +221,7 @@ void replaceTextInPlace(Text* text, std::string_view find, std::string_view repl
             written += length;
         },
         [&] {
-            std::memcpy(data + written, replacement.data(), replacement.size());
+            replacement.copy(data + written, replacement.size());
             written += replacement.size();
         });
     text->resize(written);
@@ -419,7 +419,9 @@ void forEachBetween(std::string_view subject, std::string_view left, std::string
     for (int i = 1; i <= matches; ++i) {
         int position = 0;
         Text piece = regex.subMatchText(i, 1, &position);
-        visit(subject.substr(static_cast<size_t>(position), piece.size()));
+        // A marker with "|" in it can match without the group taking part: an empty piece.
+        visit(position < 0 ? std::string_view()
+                           : subject.substr(static_cast<size_t>(position), piece.size()));
     }
 }
 

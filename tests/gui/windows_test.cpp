@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWebEngineView>
@@ -73,8 +74,9 @@ class WindowsTest : public QObject {
         config.homePage = "http://127.0.0.1/home";
         return config;
     }();
-    AppState state_{config_, "http://127.0.0.1:9", QStringLiteral("/nonexistent"),
-                    QStringLiteral("/nonexistent/html")};
+    QTemporaryDir folder_;
+    AppState state_{config_, "http://127.0.0.1:9", folder_.path(),
+                    folder_.path() + QStringLiteral("/html")};
 
   private slots:
     void readerWindow() {
@@ -111,8 +113,10 @@ class WindowsTest : public QObject {
         QCOMPARE(background->currentIndex(), 1);
         QCOMPARE(itemsOf(window.findChild<QComboBox*>("FontCombo")),
                  QStringList({"宋体", "黑体", "楷体", "仿宋", "新宋体", "微软雅黑"}));
+        // The items that describe the initial templates are selected when the window is made.
         QCOMPARE(window.findChild<QComboBox*>("TextColorCombo")->currentText(),
-                 QStringLiteral("黑色"));
+                 QStringLiteral("棕色"));
+        QCOMPARE(window.findChild<QComboBox*>("FontCombo")->currentIndex(), 0);
         for (auto [name, text] : {std::pair{"FontSizeEdit", "28"},
                                   {"ScrollSpeedEdit", "80"},
                                   {"AutoNextIntervalEdit", "20000"}}) {
@@ -187,7 +191,8 @@ class WindowsTest : public QObject {
 
     void bookDetailWindow() {
         BookDetailWindow window(state_);
-        QCOMPARE(window.windowTitle(), QStringLiteral("澄卷小说下载阅读助手"));
+        // The creation handler has written CurrentBook (empty here) over the first captions.
+        QCOMPARE(window.windowTitle(), QStringLiteral("详细资料"));
         QCOMPARE(window.size(), clientSizeFor(495, 342));
         QVERIFY(isFixed(window));
         QVERIFY(window.windowFlags().testFlag(Qt::Tool));
@@ -199,15 +204,16 @@ class WindowsTest : public QObject {
                                 {"SynopsisEdit", "QPlainTextEdit"},
                                 {"ReadFirstChapterButton", "QPushButton"},
                                 {"ReadLatestChapterButton", "QPushButton"}});
-        QCOMPARE(window.findChild<QLabel*>("BookTitleLabel")->text(), QStringLiteral("唐砖"));
+        QCOMPARE(window.findChild<QLabel*>("BookTitleLabel")->text(), QString());
         QCOMPARE(window.findChild<QLabel*>("BookTitleLabel")->font().pixelSize(), 24);
         QCOMPARE(window.findChild<QWidget*>("CoverPicture")->size(), QSize(100, 136));
         // The text document keeps line breaks as LF; the blanks stay as given.
         QCOMPARE(window.findChild<QPlainTextEdit*>("BookUpdateEdit")->toPlainText(),
-                 QStringLiteral("\n最后更新：\n\n全文字数：  \n\n本月点击：\n"));
+                 QStringLiteral("类    别：\n\n最后更新：\n\n全文字数：\n"));
         QCOMPARE(window.findChild<QPlainTextEdit*>("BookStatusEdit")->toPlainText(),
-                 QStringLiteral("\n状    态： \n           \n收 藏 数： \n               \n"
-                                "总点击数： \n      \n"));
+                 QStringLiteral("作    者：\n\n状    态：\n\n授权状态：暂未授权\n"));
+        QCOMPARE(window.findChild<QPlainTextEdit*>("SynopsisEdit")->toPlainText(),
+                 QStringLiteral("暂无简介"));
         QCOMPARE(window.findChild<QPushButton*>("ReadLatestChapterButton")->text(),
                  QStringLiteral("阅读最新一章"));
     }

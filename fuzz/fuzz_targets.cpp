@@ -1,0 +1,109 @@
+#include "fuzz/fuzz_targets.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include "catalogue/book_page.h"
+#include "catalogue/list_parser.h"
+#include "catalogue/search_parser.h"
+#include "catalogue/site_config.h"
+#include "reader/chapter.h"
+#include "reader/toc_parser.h"
+#include "web/regex_object.h"
+#include "web/text.h"
+
+namespace novel::fuzz {
+namespace {
+
+// Splits the input at the byte 0x01 into up to `n` parts (missing parts are empty), so one input
+// can carry a text and the markers to look for in it.
+std::vector<std::string_view> parts(std::string_view input, size_t n) {
+    std::vector<std::string_view> out;
+    while (out.size() + 1 < n) {
+        size_t cut = input.find('\x01');
+        if (cut == std::string_view::npos) break;
+        out.push_back(input.substr(0, cut));
+        input.remove_prefix(cut + 1);
+    }
+    out.push_back(input);
+    out.resize(n);
+    return out;
+}
+
+void check(bool condition) {
+    if (!condition) std::abort();
+}
+
+}  // namespace
+
+void textPrimitives(std::string_view input) {
+    auto p = parts(input, 3);
+    const std::string_view text = p[0], a = p[1], b = p[2];
+
+    int found = findText(text, a, 1, true);
+    check(found == -1 || (found >= 1 && static_cast<size_t>(found) <= text.size()));
+    findTextBackwards(text, a, -1, true);
+    Text replaced = replaceText(text, a, b);
+    Text inPlace(text);
+    replaceTextInPlace(&inPlace, a, b);
+    check(replaced == inPlace);
+    splitText(text, a, 3);
+    trimBlanks(text);
+    removeBlanks(text);
+    textBetween(text, a, b);
+
+    // The direct scan and the pattern engine must cut the same pieces.
+    TextList items;
+    allBetween(text, a, b, &items);
+    if (!a.empty() && !b.empty()) {
+        RegexObject regex;
+        if (regex.create(escapeForPattern(a) + "([\\s\\S]*?)" + escapeForPattern(b), text)) {
+            check(static_cast<size_t>(regex.matchCount()) == items.size());
+            for (int i = 1; i <= regex.matchCount(); ++i)
+                check(regex.subMatchText(i, 1) == items[static_cast<size_t>(i) - 1]);
+        }
+    }
+}
+
+void regexObject(std::string_view input) {
+    auto p = parts(input, 3);
+    RegexObject regex;
+    if (!regex.create(p[0], p[1], input.size() % 2 == 0, input.size() % 3 == 0)) {
+        check(regex.matchCount() == 0);
+        return;
+    }
+    const int count = regex.matchCount();
+    for (int i = 1; i <= count && i <= 64; ++i) {
+        int position = -1;
+        Text whole = regex.matchText(i, &position);
+        check(position >= 0 && static_cast<size_t>(position) + whole.size() <= p[1].size());
+        check(p[1].substr(static_cast<size_t>(position), whole.size()) == whole);
+        for (int j = 1; j <= regex.subMatchCount(); ++j) regex.subMatchText(i, j);
+    }
+    regex.replace(p[2]);
+    RegexObject copy(regex);
+    check(copy.matchCount() == count);
+}
+
+void pageParsers(std::string_view input) {
+    auto p = parts(input, 2);
+    const std::string_view page = p[0], keyword = p[1];
+    for (ListLayout layout : {ListLayout::Ranking, ListLayout::Category}) {
+        ListPage list = parseListPage(page, layout);
+        check(list.rows.size() == list.progressLines.size());
+    }
+    parseSearchPage(page, keyword, 3);
+    parseBookPage(page);
+    bookUrlStem(keyword);
+    std::vector<ChapterEntry> chapters = parseTableOfContents(page, keyword);
+    for (size_t i = 0; i < chapters.size(); ++i) check(chapters[i].id == std::to_string(i + 1));
+    chapterTextFromPage(page, BrandWords{"demobook", Text(keyword), "x"});
+}
+
+void siteConfig(std::string_view input) {
+    SiteConfig config = parseSiteConfig(input);
+    check(!config.site.empty());
+    config.brandWords();
+}
+
+}  // namespace novel::fuzz

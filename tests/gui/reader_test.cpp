@@ -1,0 +1,574 @@
+// The reader window against the demo site: opening a book, moving through it, auto-advance, the
+// page's scrolling script, the arrow keys, the appearance files and the layout rules.
+
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMoveEvent>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <memory>
+
+#include "app/app_state.h"
+#include "app/book_detail_window.h"
+#include "app/controls.h"
+#include "app/message_box.h"
+#include "app/qt_text.h"
+#include "app/windows.h"
+#include "catalogue/book_page.h"
+#include "demo/demo_catalogue.h"
+#include "demo/demo_site.h"
+#include "gui_test.h"
+#include "reader/chapter.h"
+#include "reader/reader_style.h"
+#include "reader/reader_window.h"
+#include "reader/toc_parser.h"
+#include "web/file_io.h"
+#include "web/http.h"
+
+namespace novel {
+namespace {
+
+constexpr int kPageTimeout = 30000;
+
+// The page's answer to a script; an invalid value when none came in time.
+QVariant evaluate(QWebEngineView* view, const QString& script) {
+    auto answer = std::make_shared<std::optional<QVariant>>();
+    view->page()->runJavaScript(script, [answer](const QVariant& value) { *answer = value; });
+    if (!QTest::qWaitFor([&] { return answer->has_value(); }, 10000)) return {};
+    return answer->value_or(QVariant());
+}
+
+int scrollTop(QWebEngineView* view) {
+    return evaluate(view, QStringLiteral("document.body.scrollTop")).toInt();
+}
+
+Bytes fileBytes(const QString& path) {
+    return readFileBytes(std::filesystem::path(path.toStdString()));
+}
+
+}  // namespace
+
+class ReaderTest : public QObject {
+    Q_OBJECT
+
+  private:
+    DemoSite site_;
+    std::unique_ptr<QTemporaryDir> folder_;
+    std::unique_ptr<AppState> state_;
+    std::unique_ptr<QWidget> main_;
+    std::unique_ptr<Windows> windows_;
+    QStringList messages_;
+    QStringList captions_;
+
+    QString htmlFolder() const { return folder_->path() + QStringLiteral("/html"); }
+    QString pagePath() const { return htmlFolder() + QStringLiteral("/web.html"); }
+
+    void makeState(const QString& htmlFolder) {
+        windows_.reset();
+        main_.reset();
+        state_ = std::make_unique<AppState>(SiteConfig{}, site_.url(), folder_->path(), htmlFolder);
+        main_ = std::make_unique<QWidget>();
+        windows_ = std::make_unique<Windows>(*state_, main_.get());
+        state_->windows = windows_.get();
+    }
+
+    void setBook(int id) {
+        const DemoBook* book = DemoCatalogue::shared().book(id);
+        QVERIFY(book);
+        CurrentBook& current = state_->currentBook;
+        current = {};
+        current.title = toGbk(book->title);
+        current.bookUrl = site_.url() + "/book/" + std::to_string(id) + ".html";
+        current.bookUrlStem = bookUrlStem(current.bookUrl);
+        current.tocUrl = site_.url() + "/book/" + std::to_string(id) + "/index.html";
+    }
+
+    std::vector<ChapterEntry> chaptersOf(int id) const {
+        const Bytes page = fetchPlain(state_->site + "/book/" + std::to_string(id) + "/index.html");
+        return parseTableOfContents(
+            textOf(page), bookUrlStem(site_.url() + "/book/" + std::to_string(id) + ".html"));
+    }
+
+    // The page as it must be written for a chapter.
+    Bytes expectedPage(const ChapterEntry& chapter, const ReaderTemplates& templates) const {
+        const Text text =
+            chapterTextFromPage(textOf(httpFetch(chapter.url)), state_->config.brandWords());
+        return buildReaderPage(templates.head, templates.bodyStyle, templates.script, chapter.title,
+                               text);
+    }
+
+    ReaderWindow* reader() { return windows_->reader(); }
+    QTreeWidget* chapterList() { return reader()->findChild<QTreeWidget*>("ChapterList"); }
+    QWebEngineView* browser() { return reader()->findChild<QWebEngineView*>("ReaderBrowser"); }
+    template <typename T>
+    T* control(const char* name) {
+        return reader()->findChild<T*>(QLatin1String(name));
+    }
+
+    // Clicks one of the detail window's read buttons and waits for the page to be shown.
+    void openThroughDetailWindow(int bookId, const char* button) {
+        setBook(bookId);
+        QSignalSpy loaded(browser(), &QWebEngineView::loadFinished);
+        BookDetailWindow detail(*state_, main_.get());
+        detail.show();
+        detail.findChild<QPushButton*>(QLatin1String(button))->click();
+        QVERIFY(!detail.isVisible());
+        QVERIFY(reader()->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty() && loaded.last().at(0).toBool(), kPageTimeout);
+    }
+
+    // Runs a chapter move and waits until its page has loaded.
+    template <typename Move>
+    void moveAndWait(Move move) {
+        QSignalSpy loaded(browser(), &QWebEngineView::loadFinished);
+        move();
+        QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty() && loaded.last().at(0).toBool(), kPageTimeout);
+    }
+
+    void checkShown(int bookId, const ChapterEntry& chapter) {
+        QCOMPARE(chapterList()->currentItem()->text(0), toQString(chapter.id));
+        QCOMPARE(fileBytes(pagePath()), expectedPage(chapter, ReaderTemplates::initial()));
+        QCOMPARE(reader()->windowTitle(),
+                 toQString(toGbk(DemoCatalogue::shared().book(bookId)->title) + chapter.title));
+    }
+
+  private slots:
+    void initTestCase() {
+        QVERIFY(site_.start());
+        setMessageHook([this](const QString& text, const QString& caption) {
+            messages_ << text;
+            captions_ << caption;
+        });
+    }
+
+    void init() {
+        folder_ = std::make_unique<QTemporaryDir>();
+        messages_.clear();
+        captions_.clear();
+        makeState(htmlFolder());
+    }
+
+    void cleanup() {
+        windows_.reset();
+        main_.reset();
+        state_.reset();
+    }
+
+    void cleanupTestCase() { setMessageHook({}); }
+
+    void readFromFirstAndLatestChapter() {
+        const auto chapters = chaptersOf(demo_books::kFiveHundred);
+        QCOMPARE(chapters.size(), size_t(500));
+
+        openThroughDetailWindow(demo_books::kFiveHundred, "ReadFirstChapterButton");
+        QTreeWidget* list = chapterList();
+        QCOMPARE(list->topLevelItemCount(), 500);
+        QCOMPARE(list->topLevelItem(499)->text(2), toQString(chapters[499].url));
+        checkShown(demo_books::kFiveHundred, chapters[0]);
+        QCOMPARE(state_->firstChapterTitle, chapters[0].title);
+        QVERIFY(state_->latestChapterTitle.empty());
+        QCOMPARE(browser()->url(), QUrl::fromLocalFile(pagePath()));
+        // The page is really shown, its GBK text read as such.
+        QVERIFY(evaluate(browser(), QStringLiteral("document.body.innerText.indexOf('%1') >= 0")
+                                        .arg(toQString(chapters[0].title)))
+                    .toBool());
+
+        openThroughDetailWindow(demo_books::kFiveHundred, "ReadLatestChapterButton");
+        QCOMPARE(list->topLevelItemCount(), 500);  // replaced, not appended
+        QCOMPARE(list->currentItem()->text(0), QStringLiteral("500"));
+        checkShown(demo_books::kFiveHundred, chapters[499]);
+        QCOMPARE(state_->latestChapterTitle, chapters[499].title);
+        QCOMPARE(state_->firstChapterTitle, chapters[0].title);  // kept
+        // The selected row is in sight.
+        const QRect row = list->visualItemRect(list->currentItem());
+        QVERIFY(!row.isEmpty());
+        QVERIFY(list->viewport()->rect().contains(row));
+        QVERIFY(messages_.isEmpty());
+    }
+
+    void nextAndPreviousAtTheEnds() {
+        const auto chapters = chaptersOf(demo_books::kFiveHundred);
+        openThroughDetailWindow(demo_books::kFiveHundred, "ReadLatestChapterButton");
+        auto* autoNext = control<QCheckBox>("AutoNextCheck");
+        auto* timer = control<QTimer>("AutoNextTimer");
+        control<QLineEdit>("AutoNextIntervalEdit")->setText(QStringLiteral("50"));
+
+        // Two rows before the end, auto-advance shows the next row at once, then one per tick,
+        // and switches itself off at the last row.
+        reader()->setSelectedRow(497);
+        autoNext->click();
+        QCOMPARE(reader()->selectedRow(), 498);
+        QVERIFY(timer->isActive());
+        QCOMPARE(timer->interval(), 50);
+        QTRY_VERIFY_WITH_TIMEOUT(messages_.contains(QStringLiteral("已经是最后一章了！")),
+                                 kPageTimeout);
+        QCOMPARE(messages_, QStringList({"已经是最后一章了！"}));
+        QCOMPARE(captions_, QStringList({"信息："}));
+        QCOMPARE(reader()->selectedRow(), 499);
+        QVERIFY(!autoNext->isChecked());
+        QVERIFY(!timer->isActive());
+        QTRY_COMPARE_WITH_TIMEOUT(fileBytes(pagePath()),
+                                  expectedPage(chapters[499], ReaderTemplates::initial()),
+                                  kPageTimeout);
+
+        // At the first row nothing moves and the page stays as it is.
+        messages_.clear();
+        reader()->setSelectedRow(0);
+        const Bytes before = fileBytes(pagePath());
+        reader()->previousChapter();
+        QCOMPARE(messages_, QStringList({"已经是第一章了！"}));
+        QCOMPARE(reader()->selectedRow(), 0);
+        QCOMPARE(fileBytes(pagePath()), before);
+
+        // Right then left: row 4, then row 3 again.
+        reader()->setSelectedRow(3);
+        moveAndWait([&] { reader()->nextChapter(); });
+        QCOMPARE(reader()->selectedRow(), 4);
+        checkShown(demo_books::kFiveHundred, chapters[4]);
+        moveAndWait([&] { reader()->previousChapter(); });
+        QCOMPARE(reader()->selectedRow(), 3);
+        checkShown(demo_books::kFiveHundred, chapters[3]);
+    }
+
+    void autoAdvanceRunsOnEachTick() {
+        openThroughDetailWindow(demo_books::kFiveHundred, "ReadFirstChapterButton");
+        auto* autoNext = control<QCheckBox>("AutoNextCheck");
+        auto* interval = control<QLineEdit>("AutoNextIntervalEdit");
+        auto* timer = control<QTimer>("AutoNextTimer");
+
+        // No interval: the box stays ticked, the timer as it was.
+        interval->clear();
+        autoNext->click();
+        QCOMPARE(messages_, QStringList({"您还没有输入间隔时间，1000毫秒等于一秒！"}));
+        QVERIFY(autoNext->isChecked());
+        QVERIFY(!timer->isActive());
+        QCOMPARE(reader()->selectedRow(), 0);
+        autoNext->click();  // unticked
+        QVERIFY(!timer->isActive());
+
+        interval->setText(QStringLiteral("50"));
+        autoNext->click();
+        QCOMPARE(reader()->selectedRow(), 1);  // at once
+        QTRY_VERIFY_WITH_TIMEOUT(reader()->selectedRow() >= 4, kPageTimeout);
+        autoNext->click();
+        QVERIFY(!timer->isActive());
+        const int stoppedAt = reader()->selectedRow();
+        QTest::qWait(300);
+        QCOMPARE(reader()->selectedRow(), stoppedAt);
+
+        // A text that is no number leaves the timer stopped, but the next chapter still comes.
+        interval->setText(QStringLiteral("abc"));
+        autoNext->click();
+        QVERIFY(!timer->isActive());
+        QCOMPARE(reader()->selectedRow(), stoppedAt + 1);
+
+        // Without a selected row nothing starts.
+        messages_.clear();
+        autoNext->setChecked(false);
+        chapterList()->clearSelection();
+        chapterList()->setCurrentItem(nullptr);
+        interval->setText(QStringLiteral("50"));
+        autoNext->click();
+        QCOMPARE(messages_, QStringList({"请先获取章节并选中章节!"}));
+        QVERIFY(!autoNext->isChecked());
+        QVERIFY(!timer->isActive());
+        reader()->nextChapter();
+        reader()->previousChapter();
+        QCOMPARE(messages_, QStringList({"请先获取章节并选中章节!", "请先获取章节并选中章节",
+                                         "请先获取章节并选中章节"}));
+    }
+
+    void closingTheReaderStopsAutoAdvance() {
+        openThroughDetailWindow(demo_books::kFiveHundred, "ReadFirstChapterButton");
+        control<QLineEdit>("AutoNextIntervalEdit")->setText(QStringLiteral("60000"));
+        control<QCheckBox>("AutoNextCheck")->click();
+        QVERIFY(control<QTimer>("AutoNextTimer")->isActive());
+        reader()->close();
+        QVERIFY(!control<QTimer>("AutoNextTimer")->isActive());
+        QVERIFY(!control<QCheckBox>("AutoNextCheck")->isChecked());
+    }
+
+    void placeholderRowAsksForTheChapters() {
+        windows_->showReader();
+        QTreeWidget* list = chapterList();
+        QCOMPARE(list->topLevelItemCount(), 3);
+        const QRect row = list->visualItemRect(list->topLevelItem(1));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row.center());
+        QCOMPARE(reader()->selectedRow(), 1);
+        QCOMPARE(messages_, QStringList({"请先获取所有章节!!"}));
+        QVERIFY(!QFile::exists(pagePath()));
+
+        // A real row is read as it is selected, and the selection stays where it is.
+        messages_.clear();
+        setBook(demo_books::kFiveHundred);
+        control<QPushButton>("GetAllChaptersButton")->click();
+        QCOMPARE(list->topLevelItemCount(), 500);
+        QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("1"));
+        reader()->setSelectedRow(7);
+        const QPoint seventh = list->visualItemRect(list->topLevelItem(7)).center();
+        moveAndWait([&] {
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, seventh);
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, seventh);
+        });
+        QCOMPARE(reader()->selectedRow(), 7);
+        checkShown(demo_books::kFiveHundred, chaptersOf(demo_books::kFiveHundred)[7]);
+        QVERIFY(messages_.isEmpty());
+    }
+
+    void arrowKeysTurnTheChapterOnlyInTheReader() {
+        openThroughDetailWindow(demo_books::kFiveHundred, "ReadFirstChapterButton");
+        reader()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(reader()));
+        reader()->setSelectedRow(3);
+        auto* fontSize = control<QLineEdit>("FontSizeEdit");
+        fontSize->setFocus();
+        fontSize->setCursorPosition(1);
+
+        moveAndWait([&] { QTest::keyClick(fontSize, Qt::Key_Right); });
+        QCOMPARE(reader()->selectedRow(), 4);
+        moveAndWait([&] { QTest::keyClick(fontSize, Qt::Key_Left); });
+        QCOMPARE(reader()->selectedRow(), 3);
+        QCOMPARE(fontSize->cursorPosition(), 1);  // the edit box never saw them
+        QCOMPARE(fontSize->text(), QStringLiteral("28"));
+
+        auto* background = control<QComboBox>("BackgroundColorCombo");
+        background->setFocus();
+        moveAndWait([&] { QTest::keyClick(background, Qt::Key_Right); });
+        QCOMPARE(reader()->selectedRow(), 4);
+        QCOMPARE(background->currentIndex(), 1);
+
+        // In another window the keys work as usual, and back in the reader they turn again.
+        QLineEdit other;
+        other.setText(QStringLiteral("abc"));
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        other.setFocus();
+        other.setCursorPosition(3);
+        QTest::keyClick(&other, Qt::Key_Left);
+        QCOMPARE(other.cursorPosition(), 2);
+        QCOMPARE(reader()->selectedRow(), 4);
+
+        reader()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(reader()));
+        moveAndWait([&] { QTest::keyClick(fontSize, Qt::Key_Right); });
+        QCOMPARE(reader()->selectedRow(), 5);
+        QVERIFY(messages_.isEmpty());
+    }
+
+    void firstStartCreatesTheConfigurationFiles() {
+        QVERIFY(!QFile::exists(htmlFolder()));
+        reader();
+        QCOMPARE(fileBytes(htmlFolder() + "/config.txt"), Bytes(kPageHeadTemplate));
+        QCOMPARE(fileBytes(htmlFolder() + "/config1.txt"), Bytes(kPageBodyStyleTemplate));
+        QCOMPARE(fileBytes(htmlFolder() + "/config2.txt"), Bytes(kPageScriptTemplate));
+        QCOMPARE(reader()->templates(), ReaderTemplates::initial());
+        QCOMPARE(control<QComboBox>("BackgroundColorCombo")->currentIndex(), 1);
+        QCOMPARE(control<QComboBox>("FontCombo")->currentIndex(), 0);
+        QCOMPARE(control<QComboBox>("TextColorCombo")->currentIndex(), 5);
+
+        // A saved style is what the next start loads, while the controls start as always.
+        ReaderTemplates saved = ReaderTemplates::initial();
+        saved.bodyStyle = replaceText(saved.bodyStyle, "#000000", "#eefaee");
+        QVERIFY(
+            !writeFileAtomically((htmlFolder() + "/config1.txt").toStdString(), saved.bodyStyle));
+        makeState(htmlFolder());
+        QCOMPARE(reader()->templates(), saved);
+        QCOMPARE(control<QComboBox>("BackgroundColorCombo")->currentIndex(), 1);
+    }
+
+    void savingTheExampleStyle() {
+        openThroughDetailWindow(demo_books::kFiveHundred, "ReadFirstChapterButton");
+        const ChapterEntry first = chaptersOf(demo_books::kFiveHundred)[0];
+        control<QComboBox>("BackgroundColorCombo")->setCurrentText(QStringLiteral("浅红"));
+        control<QComboBox>("FontCombo")->setCurrentText(QStringLiteral("楷体"));
+        control<QComboBox>("TextColorCombo")->setCurrentText(QStringLiteral("蓝色"));
+        control<QLineEdit>("FontSizeEdit")->setText(QStringLiteral("30"));
+        control<QLineEdit>("ScrollSpeedEdit")->setText(QStringLiteral("40"));
+
+        ReaderTemplates expected = ReaderTemplates::initial();
+        expected.head =
+            replaceText(expected.head, toGbk("font-family: 宋体;"), toGbk("font-family: 楷体;"));
+        expected.head = replaceText(expected.head, "font-size:28px;", "font-size:30px;");
+        expected.head = replaceText(expected.head, "color:#660000;", "color:#0000ff;");
+        expected.bodyStyle = replaceText(expected.bodyStyle, "background-color:#000000;",
+                                         "background-color:#CD5C5C;");
+        expected.script =
+            replaceText(expected.script, "timer=setInterval (\"scrollwindow ()\",80);",
+                        "timer=setInterval (\"scrollwindow ()\",40);");
+
+        QSignalSpy loaded(browser(), &QWebEngineView::loadFinished);
+        control<QPushButton>("SaveSettingsButton")->click();
+        QCOMPARE(messages_, QStringList({"保存成功!"}));
+        QCOMPARE(captions_, QStringList({"提示:"}));
+        QCOMPARE(fileBytes(htmlFolder() + "/config.txt"), expected.head);
+        QCOMPARE(fileBytes(htmlFolder() + "/config1.txt"), expected.bodyStyle);
+        QCOMPARE(fileBytes(htmlFolder() + "/config2.txt"), expected.script);
+        QCOMPARE(reader()->templates(), expected);
+        QCOMPARE(fileBytes(pagePath()), expectedPage(first, expected));
+
+        // The browser shows the chapter again, in the new colours.
+        QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty() && loaded.last().at(0).toBool(), kPageTimeout);
+        QCOMPARE(
+            evaluate(browser(), QStringLiteral("getComputedStyle(document.body).backgroundColor")),
+            QVariant(QStringLiteral("rgb(205, 92, 92)")));
+        QCOMPARE(evaluate(browser(), QStringLiteral("getComputedStyle(document.body).color")),
+                 QVariant(QStringLiteral("rgb(0, 0, 255)")));
+        QCOMPARE(evaluate(browser(), QStringLiteral("getComputedStyle(document.body).fontSize")),
+                 QVariant(QStringLiteral("30px")));
+
+        // Saving again with the same choices changes nothing.
+        control<QPushButton>("SaveSettingsButton")->click();
+        QCOMPARE(messages_, QStringList({"保存成功!", "保存成功!"}));
+        QCOMPARE(fileBytes(htmlFolder() + "/config.txt"), expected.head);
+        QCOMPARE(fileBytes(htmlFolder() + "/config1.txt"), expected.bodyStyle);
+        QCOMPARE(fileBytes(htmlFolder() + "/config2.txt"), expected.script);
+
+        // An interval of 0 and back to 80 gives the original script again.
+        control<QLineEdit>("ScrollSpeedEdit")->setText(QStringLiteral("0"));
+        control<QPushButton>("SaveSettingsButton")->click();
+        control<QLineEdit>("ScrollSpeedEdit")->setText(QStringLiteral("80"));
+        control<QPushButton>("SaveSettingsButton")->click();
+        QCOMPARE(fileBytes(htmlFolder() + "/config2.txt"), Bytes(kPageScriptTemplate));
+
+        // A value that would not be found again is refused and nothing is written.
+        messages_.clear();
+        control<QLineEdit>("FontSizeEdit")->setText(QStringLiteral("30px"));
+        control<QPushButton>("SaveSettingsButton")->click();
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY(messages_[0].startsWith(QStringLiteral("保存失败")));
+        QCOMPARE(fileBytes(htmlFolder() + "/config.txt"), expected.head);
+    }
+
+    void savingWithoutAChapterLeavesThePageEmpty() {
+        windows_->showReader();
+        control<QLineEdit>("FontSizeEdit")->setText(QStringLiteral("20"));
+        control<QPushButton>("SaveSettingsButton")->click();
+        QCOMPARE(messages_, QStringList({"保存成功!"}));
+        QVERIFY(QFile::exists(pagePath()));
+        QCOMPARE(fileBytes(pagePath()), Bytes());
+    }
+
+    void failedWritesAreReported() {
+        // A file where the html folder should be: nothing can be written into it.
+        const QString blocked = folder_->path() + QStringLiteral("/blocked");
+        QVERIFY(!writeFileAtomically(blocked.toStdString(), "x"));
+        makeState(blocked);
+        QCOMPARE(reader()->templates(), ReaderTemplates::initial());  // kept in memory
+
+        control<QPushButton>("SaveSettingsButton")->click();
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY(messages_[0].startsWith(QStringLiteral("保存失败：无法写入配置文件")));
+        QVERIFY(messages_[0].contains(QStringLiteral("config.txt")));
+        QCOMPARE(captions_, QStringList({"提示:"}));
+
+        messages_.clear();
+        setBook(demo_books::kFiveHundred);
+        windows_->showReader()->openAtFirstChapter();
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY(messages_[0].startsWith(QStringLiteral("无法写入阅读页面")));
+
+        if (geteuid() != 0) {  // root writes into read-only folders anyway
+            makeState(htmlFolder());
+            reader();
+            QFile::setPermissions(htmlFolder(), QFile::ReadOwner | QFile::ExeOwner);
+            messages_.clear();
+            control<QPushButton>("SaveSettingsButton")->click();
+            QFile::setPermissions(htmlFolder(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QCOMPARE(messages_.size(), 1);
+            QVERIFY(messages_[0].contains(QStringLiteral("没有写入权限")));
+        }
+    }
+
+    void pageScriptScrollsOnTheSynthesizedDoubleClick() {
+        openThroughDetailWindow(demo_books::kFiveHundred, "ReadFirstChapterButton");
+        QWebEngineView* view = browser();
+        QCOMPARE(scrollTop(view), 0);
+        QVERIFY(evaluate(view, QStringLiteral("document.body.scrollHeight")).toInt() >
+                view->height() * 2);
+
+        auto* scroll = control<QCheckBox>("ScrollCheck");
+        scroll->click();  // ticked: a double-click starts the script
+        QTRY_VERIFY_WITH_TIMEOUT(scrollTop(view) > 20, kPageTimeout);
+
+        scroll->click();  // unticked: a click stops it
+        QTest::qWait(500);
+        const int stopped = scrollTop(view);
+        QTest::qWait(1000);
+        QCOMPARE(scrollTop(view), stopped);
+
+        // With the box ticked, a new chapter starts scrolling by itself once it has loaded.
+        scroll->click();
+        moveAndWait([&] { reader()->nextChapter(); });
+        QTRY_VERIFY_WITH_TIMEOUT(scrollTop(view) > 20, kPageTimeout);
+        scroll->click();
+    }
+
+    void layoutRules() {
+        ReaderWindow* window = windows_->showReader();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        auto* list = chapterList();
+        auto* view = browser();
+        auto* status = control<QLabel>("ReaderStatusLabel");
+        auto* hide = control<QCheckBox>("HideChapterListCheck");
+
+        // Outer 1000 x 700: the client area is 984 x 662 with the nominal frame.
+        window->resize(clientSizeFor(1000, 700));
+        QTRY_COMPARE(window->size(), clientSizeFor(1000, 700));
+        QCOMPARE(view->geometry(), QRect(0, 23, 830, 622));
+        QVERIFY(list->isVisible());
+        QCOMPARE(list->geometry(), QRect(830, 23, 154, 622));
+        QCOMPARE(status->y(), 645);
+        QCOMPARE(status->width(), 984);
+
+        hide->click();
+        QVERIFY(!list->isVisible());
+        QCOMPARE(view->geometry(), QRect(0, 23, 984, 622));
+        window->resize(clientSizeFor(900, 600));
+        QTRY_COMPARE(window->size(), clientSizeFor(900, 600));
+        QVERIFY(!list->isVisible());
+        QCOMPARE(view->geometry(), QRect(0, 23, 884, 522));
+        QCOMPARE(status->y(), 545);
+        hide->click();
+        QVERIFY(list->isVisible());
+        QCOMPARE(view->geometry(), QRect(0, 23, 730, 522));
+        QCOMPARE(list->geometry(), QRect(730, 23, 154, 522));
+
+        // A move while maximised hides the list whatever the box says; the next resize lays out
+        // as usual again.
+        QMoveEvent notMaximised(QPoint(5, 5), QPoint(0, 0));
+        QCoreApplication::sendEvent(window, &notMaximised);
+        QVERIFY(list->isVisible());
+        window->showMaximized();
+        QTRY_VERIFY(window->isMaximized());
+        QTRY_VERIFY(list->isVisible());
+        QMoveEvent moved(QPoint(0, 0), QPoint(5, 5));
+        QCoreApplication::sendEvent(window, &moved);
+        QVERIFY(!list->isVisible());
+        QVERIFY(!hide->isChecked());
+        QCOMPARE(view->width(), window->width());
+        QCOMPARE(view->height(), window->height() + 38 - 78);
+        QCOMPARE(status->y(), window->height() + 38 - 55);
+        QResizeEvent resized(window->size(), window->size());
+        QCoreApplication::sendEvent(window, &resized);
+        QVERIFY(list->isVisible());
+        QCOMPARE(view->width(), window->width() + 16 - 170);
+        window->showNormal();
+    }
+};
+
+}  // namespace novel
+
+NOVEL_GUI_TEST_MAIN(novel::ReaderTest)
+#include "reader_test.moc"
