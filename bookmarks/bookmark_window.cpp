@@ -103,7 +103,7 @@ void BookmarkWindow::openBookmark() {
     state_.currentBook.title = bookmark.bookTitle;
     ReaderWindow* reader = state_.windows->showReader();
     reader->setChapters(bookmark.chapters, textToInteger(bookmark.selectedRow) - 1);
-    reader->readSelectedChapter();
+    if (reader->selectedRow() >= 0) reader->readSelectedChapter();
 }
 
 void BookmarkWindow::popUpBookmarkMenu(const QPoint& position) {

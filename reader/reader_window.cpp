@@ -760,9 +760,8 @@ void ReaderWindow::saveBookmark() {
 
     const BookmarkSaveResult saved = saveToFirstFreeSlot(state_.htmlFolder.toStdString(), bookmark);
     if (saved.error)
-        showMessage(
-            this,
-            QStringLiteral("书签保存失败：%1").arg(QString::fromStdString(saved.error.message())));
+        showMessage(this, QStringLiteral("书签保存失败：无法写入书签文件（%1）")
+                              .arg(QString::fromStdString(saved.error.message())));
     else if (saved.slot == 0)
         showMessage(this, QStringLiteral("书签已满！"));
     else
