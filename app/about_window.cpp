@@ -7,6 +7,7 @@
 #include "app/app_state.h"
 #include "app/controls.h"
 #include "app/images.h"
+#include "commands/desktop_open.h"
 
 namespace novel {
 
@@ -63,11 +64,11 @@ AboutWindow::AboutWindow(AppState& state, QWidget* parent) : QDialog(parent), st
 }
 
 void AboutWindow::openHomePage() {
-    // Small window command: comes with its own change.
+    openMakerPage(state_.config.homePage, state_.programFolder);
 }
 
 void AboutWindow::openHelpPage() {
-    // Small window command: comes with its own change.
+    openMakerPage(state_.config.helpPage, state_.programFolder);
 }
 
 }  // namespace novel

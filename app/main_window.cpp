@@ -25,6 +25,7 @@
 #include "catalogue/book_page.h"
 #include "catalogue/search_parser.h"
 #include "catalogue/site_urls.h"
+#include "commands/desktop_open.h"
 #include "web/http.h"
 
 namespace novel {
@@ -386,15 +387,15 @@ void MainWindow::setStatusText(const QString& text) {
 }
 
 void MainWindow::openNewsPage() {
-    // Small window command: comes with its own change.
+    openMakerPage(state_.config.newsPage, state_.programFolder);
 }
 
 void MainWindow::openChatGroupLink() {
-    // Small window command: comes with its own change.
+    openMakerPage(state_.config.chatGroupLink, state_.programFolder);
 }
 
 void MainWindow::openHelpPage() {
-    // Small window command: comes with its own change.
+    openMakerPage(state_.config.helpPage, state_.programFolder);
 }
 
 void MainWindow::showReaderWindow() {

@@ -5,9 +5,17 @@
 #include <QMenu>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <filesystem>
+#include <system_error>
 
 #include "app/app_state.h"
 #include "app/controls.h"
+#include "app/message_box.h"
+#include "app/qt_text.h"
+#include "app/windows.h"
+#include "bookmarks/bookmark_file.h"
+#include "reader/reader_window.h"
+#include "web/file_io.h"
 
 namespace novel {
 
@@ -56,11 +64,68 @@ BookmarkWindow::BookmarkWindow(AppState& state, QWidget* parent) : QWidget(paren
     listBookmarks();
 }
 
-// The bookmark files come with the bookmarks change; until then these do nothing.
+namespace {
 
-void BookmarkWindow::listBookmarks() {}
-void BookmarkWindow::openBookmark() {}
-void BookmarkWindow::popUpBookmarkMenu(const QPoint& /*position*/) {}
-void BookmarkWindow::deleteBookmark() {}
+// Each row carries the number of its slot: free slots get no row, so row and slot numbers differ.
+constexpr int kSlotRole = Qt::UserRole;
+
+std::filesystem::path bookmarkFolder(const AppState& state) {
+    return state.htmlFolder.toStdString();
+}
+
+}  // namespace
+
+void BookmarkWindow::listBookmarks() {
+    setFixedSize(clientSizeFor(491, 180));
+    bookmarkList_->clear();
+    const std::filesystem::path folder = bookmarkFolder(state_);
+    for (int slot = 1; slot <= kBookmarkSlotCount; ++slot) {
+        if (bookmarkSlotState(folder, slot) == SlotState::Free) continue;
+        const Bookmark bookmark = parseBookmark(readTextFile(bookmarkSlotPath(folder, slot)));
+        QTreeWidgetItem* row = appendRow(
+            bookmarkList_,
+            {QString::number(bookmarkList_->topLevelItemCount() + 1), toQString(bookmark.bookTitle),
+             toQString(bookmark.chapterTitle), toQString(bookmark.chapterUrl)});
+        row->setData(0, kSlotRole, slot);
+    }
+}
+
+void BookmarkWindow::openBookmark() {
+    QTreeWidgetItem* row = bookmarkList_->currentItem();
+    if (!row || row->text(1).isEmpty() || !state_.windows) return;
+    const int slot = row->data(0, kSlotRole).toInt();
+    if (slot < 1 || slot > kBookmarkSlotCount) return;
+    const Bookmark bookmark =
+        parseBookmark(readTextFile(bookmarkSlotPath(bookmarkFolder(state_), slot)));
+    if (bookmark.bookTitle.empty() && bookmark.chapters.empty()) return;  // gone meanwhile
+
+    state_.currentBook.txtPackageUrl = bookmark.txtPackageUrl;
+    state_.currentBook.title = bookmark.bookTitle;
+    ReaderWindow* reader = state_.windows->showReader();
+    reader->setChapters(bookmark.chapters, textToInteger(bookmark.selectedRow) - 1);
+    if (reader->selectedRow() >= 0) reader->readSelectedChapter();
+}
+
+void BookmarkWindow::popUpBookmarkMenu(const QPoint& position) {
+    if (!bookmarkList_->itemAt(position)) return;
+    bookmarkMenu_->popup(bookmarkList_->viewport()->mapToGlobal(position));
+}
+
+void BookmarkWindow::deleteBookmark() {
+    const QList<QTreeWidgetItem*> selected = bookmarkList_->selectedItems();
+    QTreeWidgetItem* row = selected.isEmpty() ? nullptr : selected.first();
+    const QString name = row ? row->text(1) : QString();
+    const int slot = row ? row->data(0, kSlotRole).toInt() : 0;
+    // A row without a name holds no bookmark of this listing; its slot may have been filled by a
+    // save since, so its file is left alone.
+    if (name.isEmpty() || slot < 1 || slot > kBookmarkSlotCount) {
+        showMessage(this, QStringLiteral("没有书签或者没有选中书签！"));
+        return;
+    }
+    std::error_code ignored;
+    std::filesystem::remove(bookmarkSlotPath(bookmarkFolder(state_), slot), ignored);
+    for (int column = 0; column < bookmarkList_->columnCount(); ++column) row->setText(column, {});
+    showMessage(this, QStringLiteral("书签 ") + name + QStringLiteral(" 已经删除"));
+}
 
 }  // namespace novel

@@ -98,6 +98,65 @@ void cleanBookText(Text* text, const BrandWords& brand) {
     }
 }
 
+namespace {
+
+// The cleaning pass applied to the body while it arrives. A line break is never part of a removed
+// word, and none can join across it, so the text is cleaned a block of whole lines at a time with
+// the same result as cleaning it whole. The text ends at its first zero byte.
+class BookTextFilter : public BodyFilter {
+  public:
+    explicit BookTextFilter(const BrandWords& brand) : brand_(brand) {}
+
+    void feed(std::string_view piece, std::string* out) override {
+        if (ended_) return;
+        if (size_t zero = piece.find('\0'); zero != std::string_view::npos) {
+            piece = piece.substr(0, zero);
+            ended_ = true;
+        }
+        const size_t lineEnd = piece.rfind('\n');
+        if (lineEnd == std::string_view::npos) {
+            pending_.append(piece);
+            return;
+        }
+        pending_.append(piece.substr(0, lineEnd + 1));
+        cleanBookText(&pending_, brand_);
+        out->append(pending_);
+        pending_.assign(piece.substr(lineEnd + 1));
+    }
+
+    void finish(std::string* out) override {
+        cleanBookText(&pending_, brand_);
+        out->append(pending_);
+        pending_.clear();
+    }
+
+  private:
+    BrandWords brand_;
+    Text pending_;  // the start of a line that has not ended yet
+    bool ended_ = false;
+};
+
+FinishResult placeBookFile(const BookDownloadPaths& paths) {
+    FinishResult result;
+    std::error_code ec;
+    fs::rename(paths.temporaryFile, paths.finalFile, ec);
+    if (ec) result.error = "无法保存小说文件（" + ec.message() + "）";
+    result.ok = !ec;
+    return result;
+}
+
+bool hasText(const fs::path& file) {
+    std::error_code ec;
+    const auto size = fs::file_size(file, ec);
+    return !ec && size > 0;
+}
+
+}  // namespace
+
+std::unique_ptr<BodyFilter> bookTextFilter(const BrandWords& brand) {
+    return std::make_unique<BookTextFilter>(brand);
+}
+
 FinishResult finishBookFile(const BookDownloadPaths& paths, const BrandWords& brand) {
     FinishResult result;
     std::error_code ec;
@@ -111,14 +170,23 @@ FinishResult finishBookFile(const BookDownloadPaths& paths, const BrandWords& br
         return result;
     }
     cleanBookText(&text, brand);
-    ec = writeFileAtomically(paths.temporaryFile, text);
-    if (!ec) fs::rename(paths.temporaryFile, paths.finalFile, ec);
+    // The temporary file is this download's own scratch file: it is rewritten where it is, and
+    // only the rename touches the book's file.
+    ec = writeFileInPlace(paths.temporaryFile, text);
     if (ec) {
         result.error = "无法保存小说文件（" + ec.message() + "）";
         return result;
     }
-    result.ok = true;
-    return result;
+    return placeBookFile(paths);
+}
+
+FinishResult finishCleanedBookFile(const BookDownloadPaths& paths) {
+    if (!hasText(paths.temporaryFile)) {
+        std::error_code ec;
+        return {false,
+                fs::exists(paths.temporaryFile, ec) ? "下载的文件是空的" : "下载的文件不见了"};
+    }
+    return placeBookFile(paths);
 }
 
 }  // namespace novel

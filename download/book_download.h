@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "catalogue/site_config.h"
@@ -57,5 +58,10 @@ struct FinishResult {
 // Cleans the downloaded temporary file and then puts it in place of the book's file in one rename,
 // so an older copy of the book survives anything that goes wrong before that.
 FinishResult finishBookFile(const BookDownloadPaths& paths, const BrandWords& brand);
+
+// The same cleaning done while the book arrives (hand it to FileDownloader::start), so the file is
+// written once and never read back; finishCleanedBookFile then only puts it in place.
+std::unique_ptr<BodyFilter> bookTextFilter(const BrandWords& brand);
+FinishResult finishCleanedBookFile(const BookDownloadPaths& paths);
 
 }  // namespace novel

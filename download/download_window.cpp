@@ -1,11 +1,18 @@
 #include "download/download_window.h"
 
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QTimer>
+#include <filesystem>
+#include <system_error>
 
 #include "app/app_state.h"
 #include "app/controls.h"
+#include "app/message_box.h"
+#include "app/qt_text.h"
 
 namespace novel {
 
@@ -51,9 +58,140 @@ DownloadWindow::DownloadWindow(AppState& state, QWidget* parent) : QWidget(paren
     startBookDownload();
 }
 
-// The download itself comes with the whole-book download change; until then these do nothing.
+DownloadWindow::~DownloadWindow() {
+    cancelTransfer();
+}
 
-void DownloadWindow::startBookDownload() {}
-void DownloadWindow::showDownloadProgress() {}
+void DownloadWindow::closeEvent(QCloseEvent* event) {
+    cancelTransfer();
+    QWidget::closeEvent(event);
+}
+
+void DownloadWindow::startBookDownload() {
+    CurrentBook& book = state_.currentBook;
+    book.title = trimBlanks(book.title);
+    book.txtPackageUrl = trimBlanks(book.txtPackageUrl);
+    title_ = book.title;
+    const QString title = toQString(title_);
+    if (book.txtPackageUrl.empty()) {
+        giveUp(title_.empty()
+                   ? QStringLiteral("请先选择要下载的书。")
+                   : QStringLiteral("《%1》的页面上没有TXT下载地址，无法下载整本书。").arg(title));
+        return;
+    }
+    if (!state_.fileDownloader) return giveUp({});  // the program is ending
+
+    std::error_code ec;
+    const std::filesystem::path base = std::filesystem::current_path(ec);
+    paths_ = bookDownloadPaths(base, title_);
+    if (ec || (ec = prepareBookFolder(paths_))) {
+        giveUp(QStringLiteral("《%1》无法下载：不能创建文件夹 %2（%3）")
+                   .arg(title, QString::fromStdString(paths_.bookFolder.string()),
+                        QString::fromStdString(ec.message())));
+        return;
+    }
+
+    DownloadRequest& request = state_.downloadRequest;
+    prepareDownloadRequest(&request, book.txtPackageUrl, paths_);
+    // The downloader calls back on its own thread; the event is handed to this one, and dropped
+    // when the window is gone by then.
+    request.eventCallback = [window = QPointer<DownloadWindow>(this)](
+                                int event, int64_t a, int64_t b, int64_t c, int64_t d) {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app) return;
+        QMetaObject::invokeMethod(
+            app,
+            [window, event, a, b, c, d] {
+                if (window) window->onDownloadEvent(event, a, b, c, d);
+            },
+            Qt::QueuedConnection);
+    };
+
+    adRemovalLabel_->setText(QStringLiteral("正在下载%1，请稍候......").arg(title));
+    // The text is cleaned on its way into the file.
+    if (!state_.fileDownloader->start(request, bookTextFilter(state_.config.brandWords()))) {
+        giveUp(QStringLiteral("已有一本书正在下载，请等它下载完再下载《%1》。").arg(title));
+        return;
+    }
+    transferring_ = true;
+}
+
+void DownloadWindow::onDownloadEvent(int event, int64_t /*a*/, int64_t b, int64_t /*c*/,
+                                     int64_t /*d*/) {
+    if (!transferring_) return;  // a transfer this window has already let go
+    if (event == kDownloadEventTotalSize) {
+        downloadTotalSize_ = b;
+    } else if (event == kDownloadEventEnded) {
+        adRemovalLabel_->show();
+        adRemovalLabel_->repaint();
+        finishBookDownload();
+    }
+}
+
+void DownloadWindow::showDownloadProgress() {
+    if (!transferring_ || !state_.fileDownloader) return;
+    const DownloadProgress p =
+        downloadProgress(downloadTotalSize_, state_.fileDownloader->received());
+    fileSizeLabel_->setText(toQString(p.sizeText));
+    downloadedLabel_->setText(toQString(p.receivedText));
+    if (p.percent < 0) {
+        downloadProgress_->setRange(0, 0);  // size not known yet: a busy bar
+    } else {
+        downloadProgress_->setRange(0, 100);
+        downloadProgress_->setValue(p.percent);
+    }
+}
+
+void DownloadWindow::finishBookDownload() {
+    showDownloadProgress();
+    transferring_ = false;
+    downloadTimer_->stop();
+    const QString title = toQString(title_);
+    std::error_code ignored;
+
+    DownloadOutcome outcome;
+    if (state_.fileDownloader)
+        outcome = state_.fileDownloader->outcome();
+    else
+        outcome.stopped = true;  // the program is ending
+    if (!outcome.ok) {
+        std::filesystem::remove(paths_.temporaryFile, ignored);
+        // Stopped on purpose: nothing to tell.
+        giveUp(outcome.stopped ? QString()
+                               : QStringLiteral("《%1》下载失败：%2。")
+                                     .arg(title, QString::fromStdString(outcome.error)));
+        return;
+    }
+    const FinishResult finished = finishCleanedBookFile(paths_);
+    if (!finished.ok) {
+        std::filesystem::remove(paths_.temporaryFile, ignored);
+        giveUp(QStringLiteral("《%1》下载失败：%2。")
+                   .arg(title, QString::fromStdString(finished.error)));
+        return;
+    }
+    adRemovalLabel_->setText(QStringLiteral("广告去除完毕,还您一个干静的小说!"));
+    showMessage(
+        this,
+        QStringLiteral("下载完成！保存在") + QString::fromStdString(paths_.finalFile.string()),
+        QStringLiteral("完成!"));
+    close();
+}
+
+// Stops a transfer that is still under way and removes what it wrote; a book downloaded earlier
+// stays as it was.
+void DownloadWindow::cancelTransfer() {
+    if (!transferring_) return;
+    transferring_ = false;
+    if (state_.fileDownloader) state_.fileDownloader->stop();
+    std::error_code ignored;
+    std::filesystem::remove(paths_.temporaryFile, ignored);
+}
+
+// Tells the user (when there is something to tell) and closes the window once it is up.
+void DownloadWindow::giveUp(const QString& message) {
+    transferring_ = false;
+    if (!message.isEmpty()) showMessage(this, message);
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
 
 }  // namespace novel

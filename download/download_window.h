@@ -2,6 +2,10 @@
 // Progress of a whole-book download; the window starts the transfer when it is created.
 
 #include <QWidget>
+#include <cstdint>
+
+#include "download/book_download.h"
+#include "web/text.h"
 
 class QLabel;
 class QProgressBar;
@@ -15,12 +19,23 @@ class DownloadWindow : public QWidget {
     Q_OBJECT
   public:
     explicit DownloadWindow(AppState& state, QWidget* parent = nullptr);
+    // An unfinished transfer ends with the window: it is stopped and its partial file removed.
+    ~DownloadWindow() override;
 
     // Event handlers, one per row of the binding table.
     void startBookDownload();
     void showDownloadProgress();
+    // The downloader's events, handed over to this thread (see the request's callback).
+    void onDownloadEvent(int event, int64_t a, int64_t b, int64_t c, int64_t d);
+    void finishBookDownload();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
 
   private:
+    void cancelTransfer();
+    void giveUp(const QString& message);
+
     AppState& state_;
 
     QProgressBar* downloadProgress_;
@@ -30,6 +45,12 @@ class DownloadWindow : public QWidget {
     QLabel* downloadedLabel_;
     QLabel* adRemovalLabel_;
     QTimer* downloadTimer_;
+
+    // The book being downloaded, as it was when the download began.
+    Text title_;
+    BookDownloadPaths paths_;
+    int64_t downloadTotalSize_ = 0;  // 0 until the downloader reports it
+    bool transferring_ = false;      // started here and its end not handled yet
 };
 
 }  // namespace novel

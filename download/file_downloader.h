@@ -7,8 +7,10 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "web/text.h"
@@ -54,6 +56,17 @@ struct DownloadOutcome {
     std::string error;  // UTF-8, for the user: why it failed
 };
 
+// Changes the body on its way to the target file (the whole-book download cleans the text there).
+// Runs on the transfer's thread.
+class BodyFilter {
+  public:
+    virtual ~BodyFilter() = default;
+    // Appends to *out what is to be written for this piece of the body; may hold some back.
+    virtual void feed(std::string_view piece, std::string* out) = 0;
+    // Appends what was held back, once the whole body has arrived.
+    virtual void finish(std::string* out) = 0;
+};
+
 class FileDownloader {
   public:
     FileDownloader() = default;
@@ -62,7 +75,8 @@ class FileDownloader {
     FileDownloader& operator=(const FileDownloader&) = delete;
 
     // Begins the transfer in the background and returns at once; false while one is running.
-    bool start(const DownloadRequest& request);
+    // With a filter, the file receives the filter's output instead of the body as it came.
+    bool start(const DownloadRequest& request, std::shared_ptr<BodyFilter> filter = nullptr);
     // Ends a running transfer and waits for its thread; the end event still arrives.
     void stop();
 
@@ -72,7 +86,7 @@ class FileDownloader {
     DownloadOutcome outcome() const;
 
   private:
-    void run(DownloadRequest request);
+    void run(DownloadRequest request, std::shared_ptr<BodyFilter> filter);
 
     std::thread worker_;
     std::atomic<bool> running_{false};

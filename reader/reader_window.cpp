@@ -27,6 +27,9 @@
 #include "app/controls.h"
 #include "app/message_box.h"
 #include "app/qt_text.h"
+#include "app/windows.h"
+#include "bookmarks/bookmark_file.h"
+#include "commands/desktop_open.h"
 #include "reader/chapter.h"
 #include "reader/toc_parser.h"
 #include "web/file_io.h"
@@ -708,13 +711,78 @@ void ReaderWindow::onHideChapterListClicked() {
     showChapterList(!hideChapterListCheck_->isChecked(), outerSize().width());
 }
 
-// Left to the bookmark, download and small-command changes.
-void ReaderWindow::showBookmarkWindow() {}
-void ReaderWindow::showDownloadWindow() {}
-void ReaderWindow::popUpReaderMenu(const QPoint& /*position*/) {}
-void ReaderWindow::saveBookmark() {}
-void ReaderWindow::openDownloadFolder() {}
-void ReaderWindow::openHelpPage() {}
-void ReaderWindow::showAboutWindow() {}
+// Bookmarks, the download and the small commands of the reader window.
+
+void ReaderWindow::showBookmarkWindow() {
+    if (state_.windows) state_.windows->showBookmarks();
+}
+
+void ReaderWindow::showDownloadWindow() {
+    if (state_.windows) state_.windows->showDownload();
+}
+
+void ReaderWindow::showAboutWindow() {
+    if (state_.windows) state_.windows->showAbout(this);
+}
+
+void ReaderWindow::popUpReaderMenu(const QPoint& position) {
+    if (!chapterList_->itemAt(position)) return;
+    readerMenu_->popup(chapterList_->viewport()->mapToGlobal(position));
+}
+
+void ReaderWindow::openDownloadFolder() {
+    novel::openDownloadFolder(state_.programFolder);
+}
+
+void ReaderWindow::openHelpPage() {
+    openMakerPage(state_.config.helpPage, state_.programFolder);
+}
+
+void ReaderWindow::saveBookmark() {
+    const int selected = selectedRow();
+    const QTreeWidgetItem* row = chapterList_->topLevelItem(selected);
+    if (!row || row->text(1).isEmpty()) {
+        showMessage(this, QStringLiteral("请先获取章节"));
+        return;
+    }
+    Bookmark bookmark;
+    bookmark.selectedRow = std::to_string(selected + 1);
+    bookmark.bookTitle = state_.currentBook.title;
+    bookmark.chapterTitle = toText(row->text(1));
+    bookmark.chapterUrl = toText(row->text(2));
+    bookmark.txtPackageUrl = state_.currentBook.txtPackageUrl;
+    bookmark.chapters.reserve(static_cast<size_t>(chapterList_->topLevelItemCount()));
+    for (int i = 0; i < chapterList_->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = chapterList_->topLevelItem(i);
+        bookmark.chapters.push_back(
+            {toText(item->text(0)), toText(item->text(1)), toText(item->text(2))});
+    }
+
+    const BookmarkSaveResult saved = saveToFirstFreeSlot(state_.htmlFolder.toStdString(), bookmark);
+    if (saved.error)
+        showMessage(this, QStringLiteral("书签保存失败：无法写入书签文件（%1）")
+                              .arg(QString::fromStdString(saved.error.message())));
+    else if (saved.slot == 0)
+        showMessage(this, QStringLiteral("书签已满！"));
+    else
+        showMessage(this, QStringLiteral("保存成功！"));
+}
+
+// Opening a bookmark: the saved table of contents replaces ChapterList, with a row selected.
+
+void ReaderWindow::setChapters(const std::vector<ChapterEntry>& chapters, int row) {
+    chapterList_->clear();
+    const QStringList cells = chapterCells(chapters);
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(chapters.size()));
+    for (size_t i = 0; i < chapters.size(); ++i)
+        items.append(new QTreeWidgetItem(QStringList{toQString(chapters[i].id),
+                                                     cells[static_cast<qsizetype>(2 * i)],
+                                                     cells[static_cast<qsizetype>(2 * i + 1)]}));
+    chapterList_->setUpdatesEnabled(false);
+    chapterList_->addTopLevelItems(items);
+    chapterList_->setUpdatesEnabled(true);
+    setSelectedRow(row);
+}
 
 }  // namespace novel

@@ -4,8 +4,10 @@
 #include <QPointer>
 #include <QWidget>
 #include <filesystem>
+#include <vector>
 
 #include "reader/reader_style.h"
+#include "reader/toc_parser.h"
 #include "web/text.h"
 
 class QCheckBox;
@@ -73,6 +75,10 @@ class ReaderWindow : public QWidget {
     void unregisterArrowKeys();
     void onReaderMoved();
     void layoutReader();
+
+    // For opening a bookmark: puts the saved chapters into ChapterList and selects one row (none
+    // when the row does not exist).
+    void setChapters(const std::vector<ChapterEntry>& chapters, int row);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

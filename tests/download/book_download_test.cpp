@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <random>
 
 #include "web/file_io.h"
 
@@ -68,6 +69,43 @@ TEST(CleanBookText, MixedCaseFragmentsGoCharactersStay) {
     cleanBookText(&text, demoBrand());
     // The spaced brand word is not part of the download's list; the trail-byte 'W' survives.
     EXPECT_EQ(text, toGbk("第一章好看了演 示 书 城") + "\x81\x57ww.");
+}
+
+// Cleaning while the book arrives gives the same text as cleaning it whole, wherever the pieces
+// are cut: inside a word, inside a two-byte character, inside a long line.
+TEST(CleanBookText, PieceByPieceMatchesTheWholeText) {
+    const BrandWords brand = demoBrand();
+    Bytes book;
+    for (int i = 0; i < 300; ++i) {
+        book += toGbk("第" + std::to_string(i) + "章 演示书城 Www.DemoBook.Com 提供\r\n");
+        book += "w.\x81Www.www.demo" + std::string(i % 7, 'x') + "book.c" + toGbk("演示") + "om\n";
+        if (i % 50 == 0) book += std::string(5000, 'a') + "WWW.DEMOBOOK.COM";  // a long line
+    }
+    Text whole = book;
+    cleanBookText(&whole, brand);
+
+    std::mt19937 rng(11);
+    for (int round = 0; round < 50; ++round) {
+        auto filter = bookTextFilter(brand);
+        std::string out;
+        for (size_t at = 0; at < book.size();) {
+            const size_t n =
+                std::min<size_t>(book.size() - at, 1 + rng() % (round < 25 ? 40 : 4000));
+            filter->feed(std::string_view(book).substr(at, n), &out);
+            at += n;
+        }
+        filter->finish(&out);
+        ASSERT_EQ(out, whole) << "round " << round;
+    }
+
+    // The text ends at the first zero byte, as a file read whole does.
+    auto filter = bookTextFilter(brand);
+    std::string out;
+    filter->feed("Www.one\r\ntwo", &out);
+    filter->feed(std::string("www.thr\0ee\nfour", 16), &out);
+    filter->feed("five\n", &out);
+    filter->finish(&out);
+    EXPECT_EQ(out, "one\r\ntwothr");
 }
 
 TEST(FinishBookFile, ReplacesTheOldCopyOnlyWhenTheNewOneIsReady) {

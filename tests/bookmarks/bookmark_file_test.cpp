@@ -1,0 +1,189 @@
+#include "bookmarks/bookmark_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <random>
+
+#include "web/file_io.h"
+
+namespace novel {
+namespace {
+namespace fs = std::filesystem;
+
+class TempDir {
+  public:
+    TempDir() {
+        char pattern[] = "/tmp/novel-bookmark-XXXXXX";
+        path_ = mkdtemp(pattern);
+    }
+    ~TempDir() { fs::remove_all(path_); }
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+Bookmark sampleBookmark(int chapters) {
+    Bookmark b;
+    b.selectedRow = "2";
+    b.bookTitle = toGbk("青灯剑影录");
+    b.chapterTitle = toGbk("第二章 出山");
+    b.chapterUrl = "http://127.0.0.1/book/2/20002.html";
+    b.txtPackageUrl = "http://127.0.0.1/modules/article/packdown_txt_2.txt";
+    for (int k = 1; k <= chapters; ++k)
+        b.chapters.push_back({std::to_string(k), toGbk("第" + std::to_string(k) + "章"),
+                              "http://127.0.0.1/book/2/" + std::to_string(20000 + k) + ".html"});
+    return b;
+}
+
+size_t lineCount(std::string_view text) {
+    size_t n = 0;
+    for (size_t at = text.find("\r\n"); at != std::string_view::npos;
+         at = text.find("\r\n", at + 2))
+        ++n;
+    return n;
+}
+
+TEST(BookmarkFile, FormatIsTheHeaderThenOneLinePerChapter) {
+    const Text text = formatBookmark(sampleBookmark(2));
+    EXPECT_EQ(
+        toUtf8(text),
+        "序号：2;书名：青灯剑影录; 章节：第二章 出山;地址：http://127.0.0.1/book/2/20002.html;"
+        "保存下载地址：http://127.0.0.1/modules/article/packdown_txt_2.txt;\r\n"
+        "ID1;名字第1章;网址http://127.0.0.1/book/2/20001.html;完\r\n"
+        "ID2;名字第2章;网址http://127.0.0.1/book/2/20002.html;完\r\n");
+
+    const Text big = formatBookmark(sampleBookmark(1000));
+    EXPECT_EQ(lineCount(big), 1001u);
+    EXPECT_TRUE(big.ends_with("\r\n"));
+    EXPECT_EQ(parseBookmark(big).chapters.size(), 1000u);
+}
+
+TEST(BookmarkFile, ReadsBackWhatWasWrittenWhateverTheTitlesHold) {
+    Bookmark b = sampleBookmark(4);
+    // Letters "I" and "i" and the character 完 broke records that were cut between "I" and "完".
+    b.bookTitle = toGbk("Im 完美 in Tibet");
+    b.chapterTitle = toGbk("第一卷 完");
+    b.chapters[0].title = toGbk("第一卷 完");
+    b.chapters[1].title = toGbk("II. 完结篇;网址");
+    b.chapters[2].title.clear();
+    b.chapters[3].url = "http://x/i.html?a=1;b=2";
+    b.txtPackageUrl = "http://x/pack;1.txt";
+    const Bookmark read = parseBookmark(formatBookmark(b));
+    EXPECT_EQ(read.selectedRow, "2");
+    EXPECT_EQ(read.bookTitle, b.bookTitle);
+    EXPECT_EQ(read.chapterTitle, b.chapterTitle);
+    EXPECT_EQ(read.chapterUrl, b.chapterUrl);
+    EXPECT_EQ(read.txtPackageUrl, b.txtPackageUrl);
+    EXPECT_EQ(read.chapters, b.chapters);
+
+    // Whatever the ID column held, the rows are numbered from 1 again.
+    const Text old = toGbk(
+        "序号：1;书名：旧书; 章节：序;地址：u0;保存下载地址：;\r\n"
+        "ID7;名字序;网址u0;完\r\nID9;名字尾声;网址u9;完\r\n");
+    const Bookmark oldRead = parseBookmark(old);
+    ASSERT_EQ(oldRead.chapters.size(), 2u);
+    EXPECT_EQ(oldRead.chapters[1], (ChapterEntry{"2", toGbk("尾声"), "u9"}));
+    EXPECT_EQ(oldRead.txtPackageUrl, "");
+}
+
+TEST(BookmarkFile, DamagedFilesGiveWhatTheyStillHold) {
+    EXPECT_EQ(parseBookmark("").chapters.size(), 0u);
+    EXPECT_EQ(parseBookmark("").bookTitle, "");
+
+    // Cut off in the middle of a line, written with bare LF, a foreign line in between.
+    const Text damaged = toGbk(
+        "序号：3;书名：半本书; 章节：第三章\n"
+        "ID1;名字第一章;网址u1;完\n"
+        "random words\n"
+        "\n"
+        "ID2;名字第二章;网址u2;完\r\n"
+        "ID3;名字第三");
+    const Bookmark read = parseBookmark(damaged);
+    EXPECT_EQ(read.bookTitle, toGbk("半本书"));
+    EXPECT_EQ(read.chapterTitle, toGbk("第三章"));
+    EXPECT_EQ(read.chapterUrl, "");
+    ASSERT_EQ(read.chapters.size(), 3u);
+    EXPECT_EQ(read.chapters[1], (ChapterEntry{"2", toGbk("第二章"), "u2"}));
+    EXPECT_EQ(read.chapters[2], (ChapterEntry{"3", toGbk("第三"), ""}));
+
+    // Binary garbage, read as a file is read (up to its first zero byte): no crash.
+    std::mt19937 rng(7);
+    for (int round = 0; round < 200; ++round) {
+        Bytes bytes(1 + rng() % 3000, '\0');
+        for (char& c : bytes) c = static_cast<char>(rng());
+        if (round % 2) bytes.insert(0, formatBookmark(sampleBookmark(3)).substr(0, rng() % 300));
+        const Bookmark garbage = parseBookmark(textOf(bytes));
+        for (size_t i = 0; i < garbage.chapters.size(); ++i)
+            EXPECT_EQ(garbage.chapters[i].id, std::to_string(i + 1));
+    }
+}
+
+TEST(BookmarkSlots, SaveMakesTheMissingFilesAndTakesTheFirstFreeSlot) {
+    TempDir dir;
+    const fs::path html = dir.path() / "html";
+    const Bookmark b = sampleBookmark(3);
+
+    // Nothing there yet: the folder and all five files appear, slot 1 holds the bookmark.
+    BookmarkSaveResult saved = saveToFirstFreeSlot(html, b);
+    EXPECT_EQ(saved.slot, 1);
+    EXPECT_FALSE(saved.error);
+    EXPECT_EQ(readFileBytes(html / "shuqian1.txt"), formatBookmark(b));
+    for (int n = 2; n <= 5; ++n) {
+        EXPECT_TRUE(fs::exists(bookmarkSlotPath(html, n)));
+        EXPECT_EQ(fs::file_size(bookmarkSlotPath(html, n)), 0u);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(html), fs::directory_iterator()), 5);
+
+    // Slots 1 and 2 taken, 3 missing: 3 is made and written.
+    ASSERT_EQ(saveToFirstFreeSlot(html, b).slot, 2);
+    fs::remove(bookmarkSlotPath(html, 3));
+    EXPECT_EQ(bookmarkSlotState(html, 3), SlotState::Missing);
+    EXPECT_EQ(saveToFirstFreeSlot(html, b).slot, 3);
+
+    // A free slot after taken ones and a missing one before it.
+    fs::remove(bookmarkSlotPath(html, 2));
+    EXPECT_EQ(bookmarkSlotStates(html),
+              (std::array{SlotState::Taken, SlotState::Missing, SlotState::Taken, SlotState::Free,
+                          SlotState::Free}));
+    EXPECT_EQ(firstFreeSlot(bookmarkSlotStates(html)), 4);
+    EXPECT_EQ(saveToFirstFreeSlot(html, b).slot, 2);  // made free first, then taken
+
+    // All taken: nothing is written.
+    EXPECT_EQ(saveToFirstFreeSlot(html, b).slot, 4);
+    EXPECT_EQ(saveToFirstFreeSlot(html, b).slot, 5);
+    const Bookmark other = sampleBookmark(1);
+    saved = saveToFirstFreeSlot(html, other);
+    EXPECT_EQ(saved.slot, 0);
+    EXPECT_FALSE(saved.error);
+    for (int n = 1; n <= 5; ++n)
+        EXPECT_EQ(readFileBytes(bookmarkSlotPath(html, n)), formatBookmark(b));
+}
+
+TEST(BookmarkSlots, AFailedWriteIsReportedAndLeavesTheSlotFree) {
+    TempDir dir;
+    const fs::path html = dir.path() / "html";
+    for (int n = 1; n <= 5; ++n) ASSERT_FALSE(createEmptyFile(bookmarkSlotPath(html, n)));
+
+    // A file-size limit makes the write fail even for root.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const BookmarkSaveResult saved = saveToFirstFreeSlot(html, sampleBookmark(50));
+    setrlimit(RLIMIT_FSIZE, &old);
+
+    EXPECT_TRUE(saved.error);
+    EXPECT_EQ(saved.slot, 0);
+    EXPECT_EQ(bookmarkSlotState(html, 1), SlotState::Free);
+    EXPECT_EQ(std::distance(fs::directory_iterator(html), fs::directory_iterator()), 5);
+}
+
+}  // namespace
+}  // namespace novel

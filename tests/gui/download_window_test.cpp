@@ -1,0 +1,405 @@
+// The whole-book download through its window: progress, the cleaned book, and every way a
+// transfer can fail without losing the copy of the book that was already there.
+
+#include <QDir>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "app/message_box.h"
+#include "app/program.h"
+#include "app/windows.h"
+#include "demo/demo_site.h"
+#include "download/download_window.h"
+#include "gui_test.h"
+#include "support/loopback_server.h"
+#include "web/file_io.h"
+
+namespace novel {
+namespace {
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+using Gate = std::shared_ptr<std::atomic<bool>>;
+
+// Holds a response until the test opens the gate (or a long time has passed).
+bool waitAtGate(const Gate& gate) {
+    for (int i = 0; i < 3000 && !gate->load(); ++i) std::this_thread::sleep_for(10ms);
+    return gate->load();
+}
+
+// /sized.txt: 1,536,000 bytes announced, the first half sent at once, the rest once the gate opens.
+// /unsized.txt: no size announced, 100,000 bytes, then the rest after the gate.
+// /slow.txt: trickles far longer than any test waits.
+void serveGated(httplib::Server& s, const Gate& gate) {
+    s.Get("/sized.txt", [gate](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(1536000, "text/plain",
+                                 [gate](size_t offset, size_t length, httplib::DataSink& sink) {
+                                     if (offset >= 768000 && !waitAtGate(gate)) return false;
+                                     size_t n = std::min<size_t>(length, 16000);
+                                     if (offset < 768000) n = std::min(n, 768000 - offset);
+                                     const std::string part(n, 'a');
+                                     return sink.write(part.data(), part.size());
+                                 });
+    });
+    s.Get("/unsized.txt", [gate](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider(
+            "text/plain", [gate](size_t offset, httplib::DataSink& sink) {
+                if (offset >= 100000) {
+                    if (waitAtGate(gate)) sink.done();
+                    return gate->load();
+                }
+                const std::string part(std::min<size_t>(4000, 100000 - offset), 'b');
+                return sink.write(part.data(), part.size());
+            });
+    });
+    s.Get("/slow.txt", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(50000000, "text/plain",
+                                 [](size_t, size_t, httplib::DataSink& sink) {
+                                     std::this_thread::sleep_for(20ms);
+                                     const std::string part(1000, 'z');
+                                     return sink.write(part.data(), part.size());
+                                 });
+    });
+}
+
+// The crafted book: address fragments in every letter case, and bytes that only look like a
+// fragment because a two-byte character's trail byte is a letter.
+const Bytes kTrapBytes =
+    "\xB0Www.\xB0"
+    "demobook";
+Bytes craftedBook() {
+    return toGbk("前言WWW.DemoBook.COM后记\r\n演示书城出品 ww.Com.cn www.DEMOBOOK.com\r\n") +
+           kTrapBytes + toGbk("\r\n第一卷 完\r\n");
+}
+Bytes cleanedCraftedBook() {
+    return toGbk("前言后记\r\n出品 ww.cn \r\n") + kTrapBytes + toGbk("\r\n第一卷 完\r\n");
+}
+
+void serveFaults(httplib::Server& s) {
+    s.Get("/book.txt", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(craftedBook(), "text/plain");
+    });
+    s.Get("/missing.txt", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 404;
+        res.set_content("not here", "text/html");
+    });
+    s.Get("/broken.txt", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 500;
+        res.set_content("server error", "text/html");
+    });
+    s.Get("/empty.txt", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("", "text/plain");
+    });
+    // Promises 100,000 bytes, sends 1,000 and drops the connection.
+    s.Get("/cut.txt", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(100000, "text/plain",
+                                 [](size_t offset, size_t, httplib::DataSink& sink) {
+                                     if (offset > 0) return false;
+                                     const std::string part(1000, 'y');
+                                     sink.write(part.data(), part.size());
+                                     return true;
+                                 });
+    });
+}
+
+struct Message {
+    QString text;
+    QString caption;
+};
+
+std::vector<fs::path> filesUnder(const fs::path& folder) {
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(folder, ec);
+         it != fs::recursive_directory_iterator(); ++it)
+        if (it->is_regular_file()) files.push_back(fs::relative(it->path(), folder));
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+}  // namespace
+
+class DownloadWindowTest : public QObject {
+    Q_OBJECT
+
+  private:
+    DemoSite site_;
+    std::unique_ptr<QTemporaryDir> cwd_;
+    QString startFolder_;
+    std::vector<Message> messages_;
+    Gate gate_ = std::make_shared<std::atomic<bool>>(false);
+
+    std::unique_ptr<AppState> makeState() {
+        return std::make_unique<AppState>(SiteConfig{}, site_.url(), cwd_->path(),
+                                          cwd_->path() + "/html");
+    }
+    fs::path cwd() const { return fs::path(cwd_->path().toStdString()); }
+    fs::path bookFolder(const char* utf8Title) const { return cwd() / "下载小说" / utf8Title; }
+    void writeOldBook(const char* utf8Title) {
+        QVERIFY(!writeFileAtomically(bookFolder(utf8Title) / (std::string(utf8Title) + ".txt"),
+                                     "an older, good copy of the book"));
+    }
+
+    // Downloads into the current directory and waits for the window's last word.
+    void download(AppState& state, const std::string& gbkTitle, const std::string& url) {
+        state.currentBook.title = gbkTitle;
+        state.currentBook.txtPackageUrl = url;
+        DownloadWindow window(state);
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!messages_.empty(), 30000);
+        QTRY_VERIFY(!window.isVisible());  // it closes itself
+        QVERIFY(!state.fileDownloader->running());
+    }
+
+  private slots:
+    void initTestCase() {
+        QVERIFY(site_.start());
+        startFolder_ = QDir::currentPath();
+        setMessageHook([this](const QString& text, const QString& caption) {
+            messages_.push_back({text, caption});
+        });
+    }
+    void init() {
+        // Downloads go under the current directory.
+        cwd_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir::setCurrent(cwd_->path()));
+        messages_.clear();
+        gate_->store(false);
+    }
+    void cleanup() {
+        gate_->store(true);
+        QDir::setCurrent(startFolder_);
+        cwd_.reset();
+    }
+    void cleanupTestCase() { setMessageHook({}); }
+
+    void progressShowsSizesInKAndPercent() {
+        test::LoopbackServer server([this](httplib::Server& s) { serveGated(s, gate_); });
+        auto state = makeState();
+        state->currentBook.title = toGbk("样书");
+        state->currentBook.txtPackageUrl = server.url("/sized.txt");
+        DownloadWindow window(*state);
+        window.show();
+        auto* size = window.findChild<QLabel*>("FileSizeLabel");
+        auto* received = window.findChild<QLabel*>("DownloadedLabel");
+        auto* bar = window.findChild<QProgressBar*>("DownloadProgress");
+
+        // Halfway: the timer's next tick shows it.
+        QTRY_COMPARE(state->fileDownloader->received(), int64_t(768000));
+        QTRY_COMPARE(bar->value(), 50);
+        QCOMPARE(size->text(), QStringLiteral("1500K"));
+        QCOMPARE(received->text(), QStringLiteral("750K"));
+        QCOMPARE(bar->maximum(), 100);
+        QVERIFY(messages_.empty());
+
+        gate_->store(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!messages_.empty(), 20000);
+        QCOMPARE(messages_[0].caption, QStringLiteral("完成!"));
+        QCOMPARE(fs::file_size(bookFolder("样书") / "样书.txt"), std::uintmax_t(1536000));
+        QCOMPARE(bar->value(), 100);
+    }
+
+    void unknownSizeShowsABusyBar() {
+        test::LoopbackServer server([this](httplib::Server& s) { serveGated(s, gate_); });
+        auto state = makeState();
+        state->currentBook.title = toGbk("样书");
+        state->currentBook.txtPackageUrl = server.url("/unsized.txt");
+        DownloadWindow window(*state);
+        auto* bar = window.findChild<QProgressBar*>("DownloadProgress");
+        QTRY_COMPARE(state->fileDownloader->received(), int64_t(100000));
+        QTRY_COMPARE(window.findChild<QLabel*>("DownloadedLabel")->text(), QStringLiteral("98K"));
+        QCOMPARE(bar->minimum(), 0);
+        QCOMPARE(bar->maximum(), 0);
+        gate_->store(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!messages_.empty(), 20000);
+        QCOMPARE(messages_[0].caption, QStringLiteral("完成!"));
+    }
+
+    void cleansTheBookAndReplacesTheOldCopyOnlyAtTheEnd() {
+        test::LoopbackServer server(serveFaults);
+        auto state = makeState();
+        writeOldBook("样书");
+        // Left by an interrupted run.
+        QVERIFY(!writeFileAtomically(bookFolder("样书") / "VOREDI5.exe.tmp", "half a book"));
+
+        download(*state, toGbk("样书"), "  " + server.url("/book.txt") + " ");
+        const fs::path final = bookFolder("样书") / "样书.txt";
+        QCOMPARE(messages_.size(), size_t(1));
+        QCOMPARE(messages_[0].text,
+                 QStringLiteral("下载完成！保存在") + QString::fromStdString(final.string()));
+        QCOMPARE(messages_[0].caption, QStringLiteral("完成!"));
+        QCOMPARE(readFileBytes(final), cleanedCraftedBook());
+        QCOMPARE(filesUnder(cwd()), std::vector<fs::path>{fs::path("下载小说/样书/样书.txt")});
+
+        // The request as the downloader got it.
+        const DownloadRequest& request = state->downloadRequest;
+        QCOMPARE(request.sourceUrl, server.url("/book.txt"));
+        QCOMPARE(state->currentBook.txtPackageUrl, server.url("/book.txt"));
+        QCOMPARE(request.targetFile, (bookFolder("样书") / "VOREDI5.exe.tmp").string());
+        QCOMPARE(request.transferMode, 4096);
+        QCOMPARE(request.connectTimeoutMs, 5000);
+        QCOMPARE(request.sendTimeoutMs, 5000);
+        QCOMPARE(request.receiveTimeoutMs, 10000);
+        QCOMPARE(request.windDownMs, 1000);
+        QCOMPARE(request.twelfth, 10240);
+        QCOMPARE(request.fourth, Text("anonymous"));
+    }
+
+    void demoBookWithABlankInItsTitle() {
+        auto state = makeState();
+        state->currentBook.title = toGbk("\xe3\x80\x80星河 彼岸 ");
+        state->currentBook.txtPackageUrl = site_.url() + "/modules/article/packdown_txt_3.txt";
+        DownloadWindow window(*state);
+        window.show();
+        auto* adRemoval = window.findChild<QLabel*>("AdRemovalLabel");
+        QCOMPARE(adRemoval->text(), QStringLiteral("正在下载星河 彼岸，请稍候......"));
+        QVERIFY(adRemoval->isHidden());
+        QTRY_VERIFY_WITH_TIMEOUT(!messages_.empty(), 30000);
+        QCOMPARE(state->currentBook.title, toGbk("星河 彼岸"));
+        QVERIFY(!adRemoval->isHidden());
+        QCOMPARE(adRemoval->text(), QStringLiteral("广告去除完毕,还您一个干静的小说!"));
+
+        const Text book = readTextFile(bookFolder("星河 彼岸") / "星河 彼岸.txt");
+        QVERIFY(book.starts_with(toGbk("《星河 彼岸》\r\n")));
+        QVERIFY(book.size() > 1000);
+        for (const char* word : {"www.", ".com", "demobook"})
+            QVERIFY2(findText(book, word, 1, true) < 0, word);
+        QVERIFY(findText(book, toGbk("演示书城")) < 0);
+        QCOMPARE(filesUnder(cwd()),
+                 std::vector<fs::path>{fs::path("下载小说/星河 彼岸/星河 彼岸.txt")});
+    }
+
+    void failuresKeepTheOlderCopyAndSayWhy() {
+        test::LoopbackServer server(serveFaults);
+        const std::string deadPort =
+            "http://127.0.0.1:" + std::to_string(test::unusedPort()) + "/book.txt";
+        const std::pair<std::string, QString> cases[] = {
+            {server.url("/missing.txt"), QStringLiteral("404")},
+            {server.url("/broken.txt"), QStringLiteral("500")},
+            {server.url("/cut.txt"), QStringLiteral("连接中断")},
+            {server.url("/empty.txt"), QStringLiteral("空文件")},
+            {deadPort, QStringLiteral("无法连接服务器")},
+        };
+        for (const auto& [url, reason] : cases) {
+            messages_.clear();
+            auto state = makeState();
+            writeOldBook("样书");
+            QVERIFY(!writeFileAtomically(bookFolder("样书") / "VOREDI5.exe.tmp", "leftover"));
+            download(*state, toGbk("样书"), url);
+            QCOMPARE(messages_.size(), size_t(1));
+            const QString text = messages_[0].text;
+            QVERIFY2(text.startsWith(QStringLiteral("《样书》下载失败：")), qPrintable(text));
+            QVERIFY2(text.contains(reason), qPrintable(text));
+            QCOMPARE(messages_[0].caption, QStringLiteral("信息："));
+            QCOMPARE(readFileBytes(bookFolder("样书") / "样书.txt"),
+                     Bytes("an older, good copy of the book"));
+            QCOMPARE(filesUnder(cwd()), std::vector<fs::path>{fs::path("下载小说/样书/样书.txt")});
+        }
+    }
+
+    void noTxtAddressIsToldAndNothingStarts() {
+        auto state = makeState();
+        state->currentBook.title = toGbk("样书");
+        state->currentBook.txtPackageUrl = toGbk("\xe3\x80\x80 ");
+        DownloadWindow window(*state);
+        window.show();
+        QCOMPARE(messages_.size(), size_t(1));
+        QCOMPARE(messages_[0].text,
+                 QStringLiteral("《样书》的页面上没有TXT下载地址，无法下载整本书。"));
+        QTRY_VERIFY(!window.isVisible());
+        QVERIFY(!state->fileDownloader->running());
+        QVERIFY(state->downloadRequest.sourceUrl.empty());
+        QVERIFY(!fs::exists(cwd() / "下载小说"));
+    }
+
+    void aHostileTitleStaysInsideTheDownloadFolder() {
+        test::LoopbackServer server(serveFaults);
+        auto state = makeState();
+        download(*state, "../../../escaped", server.url("/book.txt"));
+        QCOMPARE(messages_[0].caption, QStringLiteral("完成!"));
+        const std::vector<fs::path> files = filesUnder(cwd());
+        QCOMPARE(files.size(), size_t(1));
+        QCOMPARE(*files[0].begin(), fs::path("下载小说"));
+        QCOMPARE(std::distance(files[0].begin(), files[0].end()),
+                 std::ptrdiff_t(3));  // 下载小说/<name>/<name>.txt
+        QVERIFY(!fs::exists(cwd().parent_path() / "escaped"));
+        QVERIFY(!fs::exists(cwd().parent_path().parent_path() / "escaped.txt"));
+    }
+
+    void closingTheWindowStopsTheTransfer() {
+        test::LoopbackServer server([this](httplib::Server& s) { serveGated(s, gate_); });
+        auto state = makeState();
+        writeOldBook("样书");
+        state->currentBook.title = toGbk("样书");
+        state->currentBook.txtPackageUrl = server.url("/slow.txt");
+        auto* window = new DownloadWindow(*state);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
+        QTRY_VERIFY(state->fileDownloader->received() > 0);
+        QVERIFY(fs::exists(bookFolder("样书") / "VOREDI5.exe.tmp"));
+        window->close();
+        QVERIFY(!state->fileDownloader->running());
+        QTest::qWait(100);  // the end event arrives and finds no window
+        QVERIFY(messages_.empty());
+        QCOMPARE(filesUnder(cwd()), std::vector<fs::path>{fs::path("下载小说/样书/样书.txt")});
+        QCOMPARE(readFileBytes(bookFolder("样书") / "样书.txt"),
+                 Bytes("an older, good copy of the book"));
+    }
+
+    // Runs the real message loop, so it comes last.
+    void closingTheProgramStopsTheTransferAndKeepsTheOldCopy() {
+        test::LoopbackServer server([this](httplib::Server& s) { serveGated(s, gate_); });
+        auto state = makeState();
+        writeOldBook("样书");
+        state->currentBook.title = toGbk("样书");
+        state->currentBook.txtPackageUrl = server.url("/slow.txt");
+
+        bool sawTransfer = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            if (!state->windows) return;
+            if (!sawTransfer) {
+                if (!state->windows->showDownload()) return;
+                sawTransfer = true;
+                return;
+            }
+            if (state->fileDownloader->received() == 0) return;
+            poll.stop();
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* main = qobject_cast<MainWindow*>(w)) main->close();
+        });
+        poll.start(50);
+        bool forced = false;
+        QTimer guard;
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, [&] {
+            forced = true;
+            QCoreApplication::exit(1);
+        });
+        guard.start(20000);
+
+        QCOMPARE(runProgram(*state), 0);
+        QVERIFY(!forced);
+        QVERIFY(sawTransfer);
+        QVERIFY(state->exitCleanupDone());
+        QVERIFY(!state->fileDownloader);
+        QVERIFY(messages_.empty());
+        QCOMPARE(filesUnder(cwd()), std::vector<fs::path>{fs::path("下载小说/样书/样书.txt")});
+        QCOMPARE(readFileBytes(bookFolder("样书") / "样书.txt"),
+                 Bytes("an older, good copy of the book"));
+    }
+};
+
+}  // namespace novel
+
+NOVEL_GUI_TEST_MAIN(novel::DownloadWindowTest)
+#include "download_window_test.moc"
