@@ -74,7 +74,7 @@ int downloadCommand(Context& context, const Arguments& arguments) {
     const bool terminal = ::isatty(::fileno(context.err));
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
-    downloader.start(request);
+    downloader.start(request, bookTextFilter(context.siteConfig().brandWords()));
     {
         std::unique_lock lock(mutex);
         while (!done) {
@@ -88,7 +88,7 @@ int downloadCommand(Context& context, const Arguments& arguments) {
 
     const DownloadOutcome outcome = downloader.outcome();
     FinishResult finish;
-    if (outcome.ok) finish = finishBookFile(paths, context.siteConfig().brandWords());
+    if (outcome.ok) finish = finishCleanedBookFile(paths);
     if (!outcome.ok || !finish.ok) {
         std::filesystem::remove(paths.temporaryFile, ec);
         std::fprintf(context.err, "novel: download: %s: %s\n", title.c_str(),

@@ -157,29 +157,6 @@ std::unique_ptr<BodyFilter> bookTextFilter(const BrandWords& brand) {
     return std::make_unique<BookTextFilter>(brand);
 }
 
-FinishResult finishBookFile(const BookDownloadPaths& paths, const BrandWords& brand) {
-    FinishResult result;
-    std::error_code ec;
-    if (!fs::exists(paths.temporaryFile, ec)) {
-        result.error = "下载的文件不见了";
-        return result;
-    }
-    Text text = readTextFile(paths.temporaryFile);
-    if (text.empty()) {
-        result.error = "下载的文件是空的";
-        return result;
-    }
-    cleanBookText(&text, brand);
-    // The temporary file is this download's own scratch file: it is rewritten where it is, and
-    // only the rename touches the book's file.
-    ec = writeFileInPlace(paths.temporaryFile, text);
-    if (ec) {
-        result.error = "无法保存小说文件（" + ec.message() + "）";
-        return result;
-    }
-    return placeBookFile(paths);
-}
-
 FinishResult finishCleanedBookFile(const BookDownloadPaths& paths) {
     if (!hasText(paths.temporaryFile)) {
         std::error_code ec;

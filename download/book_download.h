@@ -55,13 +55,12 @@ struct FinishResult {
     std::string error;  // UTF-8, for the user
 };
 
-// Cleans the downloaded temporary file and then puts it in place of the book's file in one rename,
-// so an older copy of the book survives anything that goes wrong before that.
-FinishResult finishBookFile(const BookDownloadPaths& paths, const BrandWords& brand);
-
-// The same cleaning done while the book arrives (hand it to FileDownloader::start), so the file is
-// written once and never read back; finishCleanedBookFile then only puts it in place.
+// The cleaning of cleanBookText done while the book arrives (hand it to FileDownloader::start), so
+// the file is written once and never read back.
 std::unique_ptr<BodyFilter> bookTextFilter(const BrandWords& brand);
+
+// Puts the cleaned temporary file in place of the book's file in one rename, so an older copy of
+// the book survives anything that goes wrong before that (a missing or empty download included).
 FinishResult finishCleanedBookFile(const BookDownloadPaths& paths);
 
 }  // namespace novel

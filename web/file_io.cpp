@@ -89,14 +89,6 @@ std::error_code writeFileAtomically(const fs::path& path, std::string_view bytes
     return ec;
 }
 
-std::error_code writeFileInPlace(const fs::path& path, std::string_view bytes) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return lastError();
-    std::error_code ec = writeAll(fd, bytes);
-    if (::close(fd) != 0 && !ec) ec = lastError();
-    return ec;
-}
-
 std::error_code createEmptyFile(const fs::path& path, std::uintmax_t length) {
     std::error_code ec;
     if (path.has_parent_path()) {

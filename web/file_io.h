@@ -23,10 +23,6 @@ Text readTextFile(const std::filesystem::path& path);
 // is then untouched and no temporary file is left).
 std::error_code writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
-// Creates or truncates `path` and writes `bytes` into it, without a temporary file or a flush to
-// disk: for scratch files that are renamed into place afterwards.
-std::error_code writeFileInPlace(const std::filesystem::path& path, std::string_view bytes);
-
 // Creates the folders on the way and makes `path` exist with `length` bytes (zeros when it grows).
 std::error_code createEmptyFile(const std::filesystem::path& path, std::uintmax_t length = 0);
 

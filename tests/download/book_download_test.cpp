@@ -115,15 +115,15 @@ TEST(FinishBookFile, ReplacesTheOldCopyOnlyWhenTheNewOneIsReady) {
     ASSERT_FALSE(writeFileAtomically(paths.finalFile, "old good copy"));
 
     // Nothing downloaded, or an empty download: the old copy stays.
-    EXPECT_FALSE(finishBookFile(paths, demoBrand()).ok);
+    EXPECT_FALSE(finishCleanedBookFile(paths).ok);
     ASSERT_FALSE(writeFileAtomically(paths.temporaryFile, ""));
-    auto empty = finishBookFile(paths, demoBrand());
+    auto empty = finishCleanedBookFile(paths);
     EXPECT_FALSE(empty.ok);
     EXPECT_FALSE(empty.error.empty());
     EXPECT_EQ(readFileBytes(paths.finalFile), "old good copy");
 
-    ASSERT_FALSE(writeFileAtomically(paths.temporaryFile, "new www.text.com"));
-    auto done = finishBookFile(paths, demoBrand());
+    ASSERT_FALSE(writeFileAtomically(paths.temporaryFile, "new text"));
+    auto done = finishCleanedBookFile(paths);
     EXPECT_TRUE(done.ok) << done.error;
     EXPECT_EQ(readFileBytes(paths.finalFile), "new text");
     EXPECT_FALSE(fs::exists(paths.temporaryFile));
