@@ -1,8 +1,10 @@
 #include "bookmarks/bookmark_file.h"
 
 #include <gtest/gtest.h>
+
 #include <sys/resource.h>
 #include <unistd.h>
+#include "support/temp_dir.h"
 
 #include <csignal>
 #include <filesystem>
@@ -13,19 +15,7 @@
 namespace novel {
 namespace {
 namespace fs = std::filesystem;
-
-class TempDir {
-  public:
-    TempDir() {
-        char pattern[] = "/tmp/novel-bookmark-XXXXXX";
-        path_ = mkdtemp(pattern);
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
+using test::TempDir;
 
 Bookmark sampleBookmark(int chapters) {
     Bookmark b;

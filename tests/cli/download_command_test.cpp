@@ -10,21 +10,13 @@
 #include "demo/demo_site.h"
 #include "support/loopback_server.h"
 #include "support/run_process.h"
+#include "support/temp_dir.h"
 #include "web/file_io.h"
 
 namespace novel {
 namespace {
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
-
-struct Scratch {
-    Scratch() {
-        char pattern[] = "/tmp/novel-dl-XXXXXX";
-        dir = mkdtemp(pattern);
-    }
-    ~Scratch() { fs::remove_all(dir); }
-    fs::path dir;
-};
 
 test::ProcessResult novel(const std::string& site, std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), {NOVEL_CLI_PATH, "--site", site});
@@ -39,11 +31,11 @@ TEST(DownloadCommand, DownloadsAndCleansABookOfTheDemoSite) {
     const std::string txt =
         nlohmann::json::parse(novel(site.url(), {"book", bookUrl}).out)["txtPackageUrl"];
 
-    Scratch scratch;
-    auto result =
-        novel(site.url(), {"download", txt, "--title", " 样 书 ", "--dir", scratch.dir.string()});
+    test::TempDir scratch;
+    auto result = novel(site.url(),
+                        {"download", txt, "--title", " 样 书 ", "--dir", scratch.path().string()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    const fs::path expected = scratch.dir / "下载小说" / "样 书" / "样 书.txt";
+    const fs::path expected = scratch.path() / "下载小说" / "样 书" / "样 书.txt";
     EXPECT_EQ(result.out, expected.string() + "\n");
     const Text text = readTextFile(expected);
     EXPECT_GT(text.size(), 1000u);
@@ -61,15 +53,15 @@ TEST(DownloadCommand, FailuresKeepTheOlderCopyAndSayWhy) {
             res.set_content("", "text/plain");
         });
     });
-    Scratch scratch;
-    const fs::path book = scratch.dir / "下载小说" / "样书" / "样书.txt";
+    test::TempDir scratch;
+    const fs::path book = scratch.path() / "下载小说" / "样书" / "样书.txt";
     ASSERT_FALSE(writeFileAtomically(book, "older good copy"));
     ASSERT_FALSE(writeFileAtomically(book.parent_path() / "VOREDI5.exe.tmp", "leftover"));
 
     const std::string dead = "http://127.0.0.1:" + std::to_string(test::unusedPort()) + "/a.txt";
     for (const std::string& url : {server.url("/gone.txt"), server.url("/empty.txt"), dead}) {
         auto result = novel(server.url(),
-                            {"download", url, "--title", "样书", "--dir", scratch.dir.string()});
+                            {"download", url, "--title", "样书", "--dir", scratch.path().string()});
         EXPECT_EQ(result.exitCode, 1) << url;
         EXPECT_THAT(result.err, HasSubstr("样书")) << url;
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
@@ -79,10 +71,10 @@ TEST(DownloadCommand, FailuresKeepTheOlderCopyAndSayWhy) {
 
     // A hostile title stays inside the download folder.
     auto hostile = novel(server.url(), {"download", server.url("/gone.txt"), "--title", "../../x",
-                                        "--dir", scratch.dir.string()});
+                                        "--dir", scratch.path().string()});
     EXPECT_EQ(hostile.exitCode, 1);
-    EXPECT_FALSE(fs::exists(scratch.dir.parent_path() / "x"));
-    EXPECT_TRUE(fs::exists(scratch.dir / "下载小说" / "___.._x"));
+    EXPECT_FALSE(fs::exists(scratch.path().parent_path() / "x"));
+    EXPECT_TRUE(fs::exists(scratch.path() / "下载小说" / "___.._x"));
 
     EXPECT_EQ(novel(server.url(), {"download", "--title", "x"}).exitCode, 2);
     EXPECT_EQ(novel(server.url(), {"download", "u"}).exitCode, 2);

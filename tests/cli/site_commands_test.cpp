@@ -11,6 +11,7 @@
 #include "demo/demo_site.h"
 #include "support/loopback_server.h"
 #include "support/run_process.h"
+#include "support/temp_dir.h"
 #include "web/file_io.h"
 
 namespace novel {
@@ -157,16 +158,14 @@ TEST_F(SiteCommands, WrongUsageAndDeadSites) {
 }
 
 TEST(CliDemoSite, StartsTheDemoSiteWhenNoSiteIsConfigured) {
-    char dir[] = "/tmp/novel-cli-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    const fs::path ini = fs::path(dir) / "site.ini";
+    test::TempDir dir;
+    const fs::path ini = dir.path() / "site.ini";
     std::ofstream(ini) << "# no site key: the demo site is used\nbrand_latin = demobook\n";
     ProcessResult r = test::runProcess({NOVEL_CLI_PATH, "--config", ini.string(), "list", "1"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     Json list = Json::parse(r.out);
     EXPECT_THAT(list["url"].get<std::string>(), HasSubstr("http://127.0.0.1:"));
     EXPECT_FALSE(list["rows"].empty());
-    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "download/book_download.h"
 
 #include <gtest/gtest.h>
+
 #include <unistd.h>
+#include "support/temp_dir.h"
 
 #include <filesystem>
 #include <random>
@@ -11,19 +13,7 @@
 namespace novel {
 namespace {
 namespace fs = std::filesystem;
-
-class TempDir {
-  public:
-    TempDir() {
-        char pattern[] = "/tmp/novel-test-XXXXXX";
-        path_ = mkdtemp(pattern);
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
+using test::TempDir;
 
 BrandWords demoBrand() {
     return BrandWords{"demobook", toGbk("演示书城"), toGbk("演 示 书 城")};

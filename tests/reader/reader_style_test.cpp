@@ -1,7 +1,9 @@
 #include "reader/reader_style.h"
 
 #include <gtest/gtest.h>
+
 #include <unistd.h>
+#include "support/temp_dir.h"
 
 #include <filesystem>
 
@@ -12,22 +14,7 @@
 namespace novel {
 namespace {
 namespace fs = std::filesystem;
-
-class TempFolder {
-  public:
-    TempFolder() {
-        char pattern[] = "/tmp/reader_style_XXXXXX";
-        path_ = mkdtemp(pattern);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
+using test::TempDir;
 
 // The style chosen in the example: 浅红, 楷体, 蓝色, 30 and 40.
 ReaderStyle exampleStyle() {
@@ -115,7 +102,7 @@ TEST(ReaderStyle, RefusesValuesThatWouldNotBeFoundAgain) {
 }
 
 TEST(ReaderStyleFiles, FirstStartSeedsTheFiles) {
-    TempFolder temp;
+    TempDir temp;
     const fs::path folder = temp.path() / "html";
     const ReaderTemplates loaded = loadReaderTemplates(folder, ReaderTemplates::initial());
     EXPECT_EQ(loaded, ReaderTemplates::initial());
@@ -134,7 +121,7 @@ TEST(ReaderStyleFiles, FirstStartSeedsTheFiles) {
 }
 
 TEST(ReaderStyleFiles, UnwritableFolderKeepsTheTemplates) {
-    TempFolder temp;
+    TempDir temp;
     const fs::path notAFolder = temp.path() / "html";
     ASSERT_FALSE(writeFileAtomically(notAFolder, "x"));
     EXPECT_EQ(loadReaderTemplates(notAFolder, ReaderTemplates::initial()),
@@ -142,7 +129,7 @@ TEST(ReaderStyleFiles, UnwritableFolderKeepsTheTemplates) {
 }
 
 TEST(ReaderStyleFiles, Save) {
-    TempFolder temp;
+    TempDir temp;
     const fs::path folder = temp.path();
     const ReaderTemplates loaded = loadReaderTemplates(folder, ReaderTemplates::initial());
     const StyleSave save = saveReaderStyle(folder, loaded, exampleStyle());
@@ -168,7 +155,7 @@ TEST(ReaderStyleFiles, Save) {
 }
 
 TEST(ReaderStyleFiles, FailedWriteIsReportedAndNotTakenOver) {
-    TempFolder temp;
+    TempDir temp;
     const fs::path folder = temp.path() / "html";
     ASSERT_FALSE(writeFileAtomically(folder / "config.txt", kPageHeadTemplate));
     // config1.txt cannot be written: a folder stands in its place.
@@ -193,7 +180,7 @@ TEST(ReaderStyleFiles, FailedWriteIsReportedAndNotTakenOver) {
 }
 
 TEST(ReaderStyleFiles, ReaderPage) {
-    TempFolder temp;
+    TempDir temp;
     const fs::path page = temp.path() / "html" / "web.html";
     ASSERT_FALSE(writeReaderPage(page, exampleTemplates(), toGbk("第一章"), "text<br>"));
     const ReaderTemplates t = exampleTemplates();
