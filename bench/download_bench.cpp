@@ -26,27 +26,8 @@ constexpr int kMegabytes = 50;
 
 // One book download as the program does it, without the window; false when it failed.
 bool downloadBook(const std::string& url, const fs::path& base, const BrandWords& brand) {
-    const BookDownloadPaths paths = bookDownloadPaths(base, "bench");
-    if (prepareBookFolder(paths)) return false;
-    std::mutex mutex;
-    std::condition_variable ended;
-    bool done = false;
-    DownloadRequest request;
-    prepareDownloadRequest(&request, url, paths);
-    request.eventCallback = [&](int event, int64_t, int64_t, int64_t, int64_t) {
-        if (event != kDownloadEventEnded) return;
-        std::lock_guard lock(mutex);
-        done = true;
-        ended.notify_all();
-    };
     FileDownloader downloader;
-    if (!downloader.start(request, bookTextFilter(brand))) return false;
-    {
-        std::unique_lock lock(mutex);
-        ended.wait(lock, [&] { return done; });
-    }
-    downloader.stop();
-    return downloader.outcome().ok && finishCleanedBookFile(paths).ok;
+    return downloadBookFile(url, bookDownloadPaths(base, "bench"), brand, downloader).ok;
 }
 
 std::string shellQuote(const std::string& s) {

@@ -2,10 +2,8 @@
 
 #include <unistd.h>
 
-#include <condition_variable>
 #include <csignal>
 #include <filesystem>
-#include <mutex>
 
 #include "cli/command_handlers.h"
 #include "download/book_download.h"
@@ -52,47 +50,24 @@ int downloadCommand(Context& context, const Arguments& arguments) {
     const std::filesystem::path base =
         dir.empty() ? std::filesystem::current_path(ec) : std::filesystem::path(dir);
     const BookDownloadPaths paths = bookDownloadPaths(base, gbkTitle);
-    if (ec || (ec = prepareBookFolder(paths))) {
-        std::fprintf(context.err, "novel: download: %s: cannot make the folder %s (%s)\n",
-                     title.c_str(), paths.bookFolder.c_str(), ec.message().c_str());
+    if (ec) {
+        std::fprintf(context.err, "novel: download: %s: no current folder (%s)\n", title.c_str(),
+                     ec.message().c_str());
         return kExitFailure;
     }
-
-    std::mutex mutex;
-    std::condition_variable ended;
-    bool done = false;
-    DownloadRequest request;
-    prepareDownloadRequest(&request, url, paths);
-    request.eventCallback = [&](int event, int64_t, int64_t, int64_t, int64_t) {
-        if (event != kDownloadEventEnded) return;
-        std::lock_guard lock(mutex);
-        done = true;
-        ended.notify_all();
-    };
 
     FileDownloader downloader;
     const bool terminal = ::isatty(::fileno(context.err));
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
-    downloader.start(request, bookTextFilter(context.siteConfig().brandWords()));
-    {
-        std::unique_lock lock(mutex);
-        while (!done) {
-            ended.wait_for(lock, std::chrono::milliseconds(200));
-            if (interrupted) downloader.stop();
+    const FinishResult result =
+        downloadBookFile(url, paths, context.siteConfig().brandWords(), downloader, [&] {
             if (terminal) drawProgress(context.err, downloader);
-        }
-    }
-    downloader.stop();
+            return !interrupted;
+        });
     if (terminal) std::fprintf(context.err, "\n");
-
-    const DownloadOutcome outcome = downloader.outcome();
-    FinishResult finish;
-    if (outcome.ok) finish = finishCleanedBookFile(paths);
-    if (!outcome.ok || !finish.ok) {
-        std::filesystem::remove(paths.temporaryFile, ec);
-        std::fprintf(context.err, "novel: download: %s: %s\n", title.c_str(),
-                     (outcome.ok ? finish.error : outcome.error).c_str());
+    if (!result.ok) {
+        std::fprintf(context.err, "novel: download: %s: %s\n", title.c_str(), result.error.c_str());
         return kExitFailure;
     }
     std::fprintf(context.out, "%s\n", paths.finalFile.c_str());

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <system_error>
 
 #include "web/file_io.h"
@@ -164,6 +166,43 @@ FinishResult finishCleanedBookFile(const BookDownloadPaths& paths) {
                 fs::exists(paths.temporaryFile, ec) ? "下载的文件是空的" : "下载的文件不见了"};
     }
     return placeBookFile(paths);
+}
+
+FinishResult downloadBookFile(std::string_view txtPackageUrl, const BookDownloadPaths& paths,
+                              const BrandWords& brand, FileDownloader& downloader,
+                              const std::function<bool()>& whileWaiting) {
+    if (std::error_code ec = prepareBookFolder(paths))
+        return {false, "无法创建文件夹 " + paths.bookFolder.string() + "（" + ec.message() + "）"};
+
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    DownloadRequest request;
+    prepareDownloadRequest(&request, txtPackageUrl, paths);
+    request.eventCallback = [&](int event, int64_t, int64_t, int64_t, int64_t) {
+        if (event != kDownloadEventEnded) return;
+        std::lock_guard lock(mutex);
+        done = true;
+        ended.notify_all();
+    };
+    if (!downloader.start(request, bookTextFilter(brand))) return {false, "已有下载正在进行"};
+    {
+        std::unique_lock lock(mutex);
+        while (!done) {
+            ended.wait_for(lock, std::chrono::milliseconds(200));
+            if (whileWaiting && !whileWaiting()) downloader.stop();
+        }
+    }
+    downloader.stop();
+
+    const DownloadOutcome outcome = downloader.outcome();
+    FinishResult result =
+        outcome.ok ? finishCleanedBookFile(paths) : FinishResult{false, outcome.error};
+    if (!result.ok) {
+        std::error_code ignored;
+        fs::remove(paths.temporaryFile, ignored);
+    }
+    return result;
 }
 
 }  // namespace novel

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -62,5 +63,13 @@ std::unique_ptr<BodyFilter> bookTextFilter(const BrandWords& brand);
 // Puts the cleaned temporary file in place of the book's file in one rename, so an older copy of
 // the book survives anything that goes wrong before that (a missing or empty download included).
 FinishResult finishCleanedBookFile(const BookDownloadPaths& paths);
+
+// A whole-book download without a window, for the command-line tool and the benchmark: prepares
+// the folder, transfers and cleans the book, and puts it in place; on failure the temporary file
+// is removed and any older copy kept. `whileWaiting` (may be empty) runs on the calling thread
+// about five times a second during the transfer; returning false stops it.
+FinishResult downloadBookFile(std::string_view txtPackageUrl, const BookDownloadPaths& paths,
+                              const BrandWords& brand, FileDownloader& downloader,
+                              const std::function<bool()>& whileWaiting = {});
 
 }  // namespace novel
