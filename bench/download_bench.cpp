@@ -5,10 +5,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
-#include <mutex>
 
 #include "bench/bench_util.h"
 #include "catalogue/site_config.h"
