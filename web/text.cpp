@@ -392,10 +392,16 @@ namespace {
 std::optional<Text> literalMarker(std::string_view marker) {
     Text literal = replaceText(resolveQuotePlaceholder(marker), "\r\n", "\n", 1, -1, true);
     if (literal.empty()) return std::nullopt;
+    size_t last = 0;
     for (size_t i = 0; i < literal.size(); i += charLengthAt(literal, i)) {
         if (std::string_view(".^$|\\").find(literal[i]) != std::string_view::npos)
             return std::nullopt;
+        last = i;
     }
+    // A marker ending in half a character is a character of its own to the engine, which matches
+    // no whole character there; leave such markers to it.
+    if (last + 1 == literal.size() && isLeadByte(static_cast<unsigned char>(literal[last])))
+        return std::nullopt;
     return literal;
 }
 
