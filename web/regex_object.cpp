@@ -16,6 +16,8 @@ namespace {
 // code point of a private-use plane. Such code points have no letter case, so ignoring case folds
 // ASCII letters only, a trail byte can never start a match, and any byte soup survives the trip.
 constexpr char32_t kMappedBase = 0xF0000;
+// A lead byte alone at the end of a text: the plane after, so it never equals a pair.
+constexpr char32_t kLoneLeadBase = 0x100000;
 
 // The mapped form of a GBK text, in a buffer that is written once and never zero-filled first.
 class MappedText {
@@ -44,8 +46,9 @@ class MappedText {
                 ++i;
                 continue;
             }
-            const unsigned char trail = i + 1 < n ? in[i + 1] : 0;
-            const char32_t cp = kMappedBase | (char32_t{b} << 8) | trail;
+            // A lead byte alone at the very end is a character of its own, distinct from any pair.
+            const char32_t cp =
+                i + 1 < n ? (kMappedBase | (char32_t{b} << 8) | in[i + 1]) : (kLoneLeadBase | b);
             dst[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
             dst[1] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
             dst[2] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
