@@ -281,15 +281,8 @@ void MainWindow::loadSearchPage() {
             fitSizeColumn();
             break;
         case SearchAnswer::List:
-            pageCountLabel_->setText(QString::number(page.pageCount));
-            pageLabel_->setText(QStringLiteral("1"));
-            bookList_->clear();
-            for (size_t i = 0; i < page.rows.size(); ++i) {
-                setStatusText(toQString(page.progressLines[i]));
-                appendBookRow(page.rows[i]);
-            }
-            fitSizeColumn();
-            break;
+            showPage(page.pageCount, page.rows, page.progressLines);
+            return;
     }
     setStatusText(QStringLiteral("加载完毕！"));
 }
@@ -297,13 +290,18 @@ void MainWindow::loadSearchPage() {
 void MainWindow::loadListPage(ListLayout layout) {
     const Bytes body = whileBusy([&] { return httpFetch(state_.currentListUrl); });
     const ListPage page = parseListPage(textOf(body), layout);
-    pageCountLabel_->setText(QString::number(page.pageCount));
+    showPage(page.pageCount, page.rows, page.progressLines);
+}
+
+void MainWindow::showPage(int pageCount, const std::vector<BookRow>& rows,
+                          const TextList& progressLines) {
+    pageCountLabel_->setText(QString::number(pageCount));
     pageLabel_->setText(QStringLiteral("1"));
     // Emptied only now, so the previous page stays on screen while the request runs.
     bookList_->clear();
-    for (size_t i = 0; i < page.rows.size(); ++i) {
-        setStatusText(toQString(page.progressLines[i]));
-        appendBookRow(page.rows[i]);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        setStatusText(toQString(progressLines[i]));
+        appendBookRow(rows[i]);
     }
     fitSizeColumn();
     setStatusText(QStringLiteral("加载完毕！"));

@@ -49,6 +49,8 @@ class MainWindow : public QWidget {
 
   private:
     void loadListPage(ListLayout layout);
+    // A fetched list or search-result page replaces the list: labels, rows, progress lines.
+    void showPage(int pageCount, const std::vector<BookRow>& rows, const TextList& progressLines);
     void runLoader(PageParser parser);
     void turnPage(PageStep step);
     void appendBookRow(const BookRow& row);

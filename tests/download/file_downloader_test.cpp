@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/download_faults.h"
 #include "support/loopback_server.h"
 #include "web/file_io.h"
 
@@ -66,27 +67,7 @@ void serveBook(httplib::Server& s) {
     s.Get("/book.txt", [](const httplib::Request&, httplib::Response& res) {
         res.set_content(std::string(300000, 'x'), "text/plain");
     });
-    s.Get("/missing.txt", [](const httplib::Request&, httplib::Response& res) {
-        res.status = 404;
-        res.set_content("not here", "text/html");
-    });
-    s.Get("/broken.txt", [](const httplib::Request&, httplib::Response& res) {
-        res.status = 500;
-        res.set_content("server error", "text/html");
-    });
-    s.Get("/empty.txt", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content("", "text/plain");
-    });
-    // Promises 100,000 bytes, sends 1,000 and drops the connection.
-    s.Get("/cut.txt", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content_provider(100000, "text/plain",
-                                 [](size_t offset, size_t, httplib::DataSink& sink) {
-                                     if (offset > 0) return false;
-                                     std::string part(1000, 'y');
-                                     sink.write(part.data(), part.size());
-                                     return true;
-                                 });
-    });
+    test::serveDownloadFaults(s);
     // A large body that trickles, for stopping a transfer under way.
     s.Get("/slow.txt", [](const httplib::Request&, httplib::Response& res) {
         res.set_content_provider(10000000, "text/plain",
