@@ -70,7 +70,7 @@ ListPage parseListPage(std::string_view page, ListLayout layout) {
     static const Text kRegionStart = toGbk("网上书库");
     ListPage result;
     result.pageCount = readPageCount(page);
-    const Text region = textBetween(page, kRegionStart, "<div class=\"pages");
+    const std::string_view region = viewBetween(page, kRegionStart, "<div class=\"pages");
     result.rows =
         readRows(region, layout == ListLayout::Ranking ? rankingLayout() : categoryLayout());
     for (const BookRow& row : result.rows) result.progressLines.push_back(progressLine(row));

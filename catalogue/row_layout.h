@@ -22,8 +22,8 @@ struct FieldCut {
     FieldCut(Text BookRow::*field, std::string_view leftUtf8, std::string_view rightUtf8,
              std::string_view prefix = {});
     Text BookRow::*field;
-    Text left;
-    Text right;
+    Marker left;
+    Marker right;
     Text prefix;
 };
 

@@ -91,7 +91,7 @@ SearchPage parseSearchPage(std::string_view page, std::string_view keyword, int 
 
     static const Text kRegionStart = toGbk("搜索结果");
     static const Text kBodyText = toGbk("正文");
-    const Text region = textBetween(page, kRegionStart, "<div class=\"pages");
+    const std::string_view region = viewBetween(page, kRegionStart, "<div class=\"pages");
     if (findText(region, kBodyText) == -1) return {};
 
     SearchPage result;

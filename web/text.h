@@ -33,13 +33,13 @@ int findTextBackwards(std::string_view text, std::string_view sought, int start 
 Text replaceText(std::string_view text, std::string_view find, std::string_view replacement = {},
                  int start = 1, int count = -1, bool caseSensitive = false);
 
-// Pieces between separators; no empty last piece after a trailing separator; at most maxPieces
-// pieces when maxPieces > 0 (the rest of the text is dropped).
 // The same replacement done inside `text` (no second copy of a large text when the replacement is
 // not longer than what it replaces).
 void replaceTextInPlace(Text* text, std::string_view find, std::string_view replacement = {},
                         int start = 1, int count = -1, bool caseSensitive = false);
 
+// Pieces between separators; no empty last piece after a trailing separator; at most maxPieces
+// pieces when maxPieces > 0 (the rest of the text is dropped).
 TextList splitText(std::string_view text, std::string_view separator = ",", int maxPieces = -1);
 
 Text trimBlanks(std::string_view text);
@@ -71,18 +71,43 @@ Text textBetween(std::string_view text, std::string_view left, std::string_view 
 std::string_view viewBetween(std::string_view text, std::string_view left, std::string_view right,
                              int start = 1, bool ignoreCase = false);
 
+// The bytes a search tests first to pick out candidate positions (both letter cases of each when
+// case is ignored).
+struct ScanFilter {
+    unsigned char firstA, firstB, secondA, secondB, lastA, lastB;
+    static ScanFilter of(std::string_view sought, bool ignoreCase);
+};
+
+// A marker made ready once for many searches: the parsers cut the same cells from every row of a
+// page, so "#引号" is resolved and the search set up only once.
+class Marker {
+  public:
+    Marker(std::string_view gbk, bool ignoreCase = false);
+    std::string_view text() const { return text_; }
+    bool ignoreCase() const { return ignoreCase_; }
+    const ScanFilter& filter() const { return filter_; }
+
+  private:
+    Text text_;
+    bool ignoreCase_;
+    ScanFilter filter_;
+};
+
+// viewBetween with prepared markers, from the start of `text`.
+std::string_view viewBetween(std::string_view text, const Marker& left, const Marker& right);
+
 // Turns a plain marker into a pattern fragment: the nine bracket and repetition characters are
 // escaped, "#引号" becomes a quote and CR LF becomes "\n". Everything else keeps its meaning.
 Text escapeForPattern(std::string_view marker);
+
+// Hands every piece that allBetween would list to `visit`, as views into the subject.
+void forEachBetween(std::string_view subject, std::string_view left, std::string_view right,
+                    const std::function<void(std::string_view piece)>& visit);
 
 // Every non-overlapping piece between `left` and the nearest `right` after it, in order, markers
 // matched without regard to ASCII letter case. Items longer than maxLength (when not 0) are
 // skipped; prefix/suffix and the markers themselves (withLeft/withRight) are added around each.
 // Returns the number of items.
-// Hands every piece that allBetween would list to `visit`, as views into the subject.
-void forEachBetween(std::string_view subject, std::string_view left, std::string_view right,
-                    const std::function<void(std::string_view piece)>& visit);
-
 int allBetween(std::string_view subject, std::string_view left, std::string_view right,
                TextList* items, int maxLength = 0, std::string_view prefix = {},
                std::string_view suffix = {}, bool withLeft = false, bool withRight = false);
