@@ -19,9 +19,9 @@ int readPageCount(std::string_view page) {
 
 std::vector<BookRow> readRows(std::string_view region, const RowLayout& layout, int rowsBefore) {
     // The first replacement makes the working copy; the others shrink it in place.
-    Text table = layout.replacements.empty()
-                     ? Text(region)
-                     : replaceText(region, layout.replacements[0].find, layout.replacements[0].with);
+    Text table = layout.replacements.empty() ? Text(region)
+                                             : replaceText(region, layout.replacements[0].find,
+                                                           layout.replacements[0].with);
     for (size_t k = 1; k < layout.replacements.size(); ++k)
         replaceTextInPlace(&table, layout.replacements[k].find, layout.replacements[k].with);
 

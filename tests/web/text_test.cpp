@@ -129,6 +129,38 @@ TEST(TextBetween, MarkersAndPlaceholder) {
     EXPECT_EQ(textBetween("x" + Text(kQuotePlaceholder) + "y", kQuotePlaceholder, "y"), "");
 }
 
+// Prepared markers must cut exactly what the same markers given as text cut, on long texts too
+// (the wide scan) and where a marker's bytes also occur as the second half of a character.
+TEST(TextBetween, PreparedMarkersCutTheSame) {
+    const Text trailLt = "\xB0<";  // a character whose second byte is "<"
+    const Text filler(100, 'x');
+    const std::vector<Text> texts = {
+        "",
+        "a<b>c</b>d",
+        trailLt + "b>c</b>" + filler + "<b>d</b>",
+        filler + g("书") + "<B>x</B>" + filler + "<b>y</b>",
+        filler + filler + "href=\"" + g("章") + ".html\">",
+    };
+    const std::vector<std::pair<Text, Text>> markers = {
+        {"<b>", "</b>"},
+        {"<", ">"},
+        {"", "</b>"},
+        {"<b>", ""},
+        {"href=" + Text(kQuotePlaceholder), Text(kQuotePlaceholder)},
+    };
+    for (const Text& text : texts) {
+        for (const auto& [left, right] : markers) {
+            for (bool ignoreCase : {false, true}) {
+                SCOPED_TRACE(text + " | " + left + " | " + right);
+                EXPECT_EQ(viewBetween(text, Marker(left, ignoreCase), Marker(right, ignoreCase)),
+                          viewBetween(text, left, right, 1, ignoreCase));
+            }
+        }
+    }
+    EXPECT_EQ(viewBetween(trailLt + "b>c</b>", Marker("<b>"), Marker("</b>")), "");
+    EXPECT_EQ(viewBetween(filler + "<B>x</B>", Marker("<b>", true), Marker("</b>", true)), "x");
+}
+
 TEST(EscapeForPattern, NineCharactersPlaceholderAndLineBreak) {
     EXPECT_EQ(escapeForPattern("?*+[](){}"), "\\?\\*\\+\\[\\]\\(\\)\\{\\}");
     EXPECT_EQ(escapeForPattern("a.b^$|\\"), "a.b^$|\\");
