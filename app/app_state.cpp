@@ -5,6 +5,8 @@
 #include <QStandardPaths>
 #include <utility>
 
+#include "web/http.h"
+
 namespace novel {
 
 std::unique_ptr<AppState> AppState::forProgram() {
@@ -28,7 +30,9 @@ AppState::AppState(SiteConfig config, std::string site, QString programFolder, Q
       programFolder(std::move(programFolder)),
       htmlFolder(std::move(htmlFolder)),
       fileDownloader(std::make_unique<FileDownloader>()),
-      demoSite_(std::move(demoSite)) {}
+      demoSite_(std::move(demoSite)) {
+    setPageTimeLimit(this->config.pageTimeLimitSeconds);
+}
 
 AppState::~AppState() {
     runExitCleanup();

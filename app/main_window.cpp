@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "app/app_state.h"
 #include "app/busy_cursor.h"
@@ -218,8 +219,12 @@ void MainWindow::onCategorySelected() {
         kCatalogueList[index].searchMode())
         return;
     bookList_->setFocus();
-    state_.currentListUrl = listPageUrl(state_.site, index, 1);
-    runLoader(kCatalogueList[index].firstPage);
+    const std::string previousUrl =
+        std::exchange(state_.currentListUrl, listPageUrl(state_.site, index, 1));
+    if (!runLoader(kCatalogueList[index].firstPage)) {
+        state_.currentListUrl = previousUrl;
+        return;
+    }
     pageLabel_->setText(QStringLiteral("1"));
 }
 
@@ -232,13 +237,19 @@ void MainWindow::onNextPage() {
 }
 
 void MainWindow::onSearch() {
-    bookList_->clear();
     const int type = searchTypeCombo_->currentIndex();
-    if (type != static_cast<int>(SearchType::Title) && type != static_cast<int>(SearchType::Author))
+    if (type != static_cast<int>(SearchType::Title) &&
+        type != static_cast<int>(SearchType::Author)) {
+        bookList_->clear();
         return;
-    state_.currentListUrl =
-        searchUrl(state_.site, static_cast<SearchType>(type), toText(keywordEdit_->text()), 1);
-    loadSearchPage();
+    }
+    const std::string previousUrl = std::exchange(
+        state_.currentListUrl,
+        searchUrl(state_.site, static_cast<SearchType>(type), toText(keywordEdit_->text()), 1));
+    if (!loadSearchPage(true)) {
+        state_.currentListUrl = previousUrl;
+        return;
+    }
     // Back to the prompt, so that the page buttons go on with this search.
     categoryCombo_->setCurrentIndex(0);
     pageLabel_->setText(QStringLiteral("1"));
@@ -253,27 +264,30 @@ void MainWindow::openBookDetail() {
     }
     CurrentBook book = currentBookFromRow(row);
     const Bytes page = whileBusy([&] { return fetchPlain(book.bookUrl); });
+    if (showFetchProblem(this)) return;
     book.setDetails(parseBookPage(textOf(page)));
     state_.currentBook = std::move(book);
     state_.windows->showBookDetail(this);
 }
 
-void MainWindow::loadRankingPage() {
-    loadListPage(ListLayout::Ranking);
+bool MainWindow::loadRankingPage() {
+    return loadListPage(ListLayout::Ranking);
 }
 
-void MainWindow::loadCategoryPage() {
-    loadListPage(ListLayout::Category);
+bool MainWindow::loadCategoryPage() {
+    return loadListPage(ListLayout::Category);
 }
 
-void MainWindow::loadSearchPage() {
+bool MainWindow::loadSearchPage(bool newSearch) {
     const Bytes body = whileBusy([&] { return httpFetch(state_.currentListUrl); });
+    if (showFetchProblem(this)) return false;
+    if (newSearch) bookList_->clear();
     const SearchPage page =
         parseSearchPage(textOf(body), toText(keywordEdit_->text()), bookList_->topLevelItemCount());
     switch (page.answer) {
         case SearchAnswer::None:
             showMessage(this, QStringLiteral("抱歉,没有找到相关内容!"), QStringLiteral("提示!"));
-            return;
+            return true;
         case SearchAnswer::Single:
             // The book joins the list as it stands.
             pageCountLabel_->setText(QStringLiteral("1"));
@@ -282,15 +296,18 @@ void MainWindow::loadSearchPage() {
             break;
         case SearchAnswer::List:
             showPage(page.pageCount, page.rows, page.progressLines);
-            return;
+            return true;
     }
     setStatusText(QStringLiteral("加载完毕！"));
+    return true;
 }
 
-void MainWindow::loadListPage(ListLayout layout) {
+bool MainWindow::loadListPage(ListLayout layout) {
     const Bytes body = whileBusy([&] { return httpFetch(state_.currentListUrl); });
+    if (showFetchProblem(this)) return false;
     const ListPage page = parseListPage(textOf(body), layout);
     showPage(page.pageCount, page.rows, page.progressLines);
+    return true;
 }
 
 void MainWindow::showPage(int pageCount, const std::vector<BookRow>& rows,
@@ -307,20 +324,18 @@ void MainWindow::showPage(int pageCount, const std::vector<BookRow>& rows,
     setStatusText(QStringLiteral("加载完毕！"));
 }
 
-void MainWindow::runLoader(PageParser parser) {
+bool MainWindow::runLoader(PageParser parser) {
     switch (parser) {
         case PageParser::Ranking:
-            loadRankingPage();
-            break;
+            return loadRankingPage();
         case PageParser::Category:
-            loadCategoryPage();
-            break;
+            return loadCategoryPage();
         case PageParser::Search:
-            loadSearchPage();
-            break;
+            return loadSearchPage();
         case PageParser::None:
             break;
     }
+    return true;
 }
 
 void MainWindow::turnPage(PageStep step) {
@@ -339,11 +354,16 @@ void MainWindow::turnPage(PageStep step) {
             return;
         case PageTurn::Outcome::Nothing:
             return;
-        case PageTurn::Outcome::Load:
-            state_.currentListUrl = turn.url;
-            runLoader(turn.parser);
+        case PageTurn::Outcome::Load: {
+            // A page that could not be read leaves the list, its address and the page number.
+            const std::string previousUrl = std::exchange(state_.currentListUrl, turn.url);
+            if (!runLoader(turn.parser)) {
+                state_.currentListUrl = previousUrl;
+                return;
+            }
             pageLabel_->setText(QString::number(turn.page));
             return;
+        }
     }
 }
 

@@ -40,18 +40,20 @@ class MainWindow : public QWidget {
 
     // Loaders: fetch currentListUrl and write BookList, PageCountLabel, PageLabel and the status
     // bar.
-    void loadRankingPage();
-    void loadCategoryPage();
-    void loadSearchPage();
+    // The loaders return false when the page could not be fetched (the user is told why and the
+    // list is left as it was). A new search empties the list only once its answer has arrived.
+    bool loadRankingPage();
+    bool loadCategoryPage();
+    bool loadSearchPage(bool newSearch = false);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void loadListPage(ListLayout layout);
+    bool loadListPage(ListLayout layout);
     // A fetched list or search-result page replaces the list: labels, rows, progress lines.
     void showPage(int pageCount, const std::vector<BookRow>& rows, const TextList& progressLines);
-    void runLoader(PageParser parser);
+    bool runLoader(PageParser parser);
     void turnPage(PageStep step);
     void appendBookRow(const BookRow& row);
     void fitSizeColumn();

@@ -3,6 +3,8 @@
 #include <QMessageBox>
 #include <utility>
 
+#include "web/http.h"
+
 namespace novel {
 namespace {
 
@@ -21,6 +23,13 @@ void showMessage(QWidget* parent, const QString& text, const QString& caption) {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
+}
+
+bool showFetchProblem(QWidget* parent, const QString& what) {
+    const std::string problem = lastFetchProblem();
+    if (problem.empty()) return false;
+    showMessage(parent, what + QStringLiteral("：") + QString::fromStdString(problem));
+    return true;
 }
 
 void setMessageHook(MessageHook hook) {

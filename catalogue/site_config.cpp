@@ -1,5 +1,6 @@
 #include "catalogue/site_config.h"
 
+#include <charconv>
 #include <fstream>
 #include <iterator>
 
@@ -50,7 +51,17 @@ SiteConfig parseSiteConfig(std::string_view iniText) {
         if (line.empty() || line.front() == '#') continue;
         const size_t eq = line.find('=');
         if (eq == std::string_view::npos) continue;
-        std::string* field = fieldFor(config, trimAscii(line.substr(0, eq)));
+        const std::string_view key = trimAscii(line.substr(0, eq));
+        if (key == "page_timeout") {
+            const std::string_view digits = trimAscii(line.substr(eq + 1));
+            long seconds = 0;
+            auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), seconds);
+            if (ec == std::errc() && end == digits.data() + digits.size() && seconds >= 1 &&
+                seconds <= 3600)
+                config.pageTimeLimitSeconds = seconds;
+            continue;
+        }
+        std::string* field = fieldFor(config, key);
         if (!field) continue;
         std::string_view value = trimAscii(line.substr(eq + 1));
 

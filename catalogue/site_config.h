@@ -37,6 +37,7 @@ struct SiteConfig {
     std::string chatGroupNumber;
     std::string mail;
     std::string imNumber;
+    long pageTimeLimitSeconds = 60;  // "page_timeout": seconds a whole page request may take
 
     bool usesDemoSite() const { return site == kDemoSite; }
     BrandWords brandWords() const;  // converted to GBK

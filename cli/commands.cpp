@@ -81,7 +81,8 @@ int fetchCommand(Context& context, const Arguments& arguments) {
 
     const Bytes body = plain ? fetchPlain(url) : httpFetch(url);
     if (body.empty()) {
-        std::fprintf(context.err, "novel: fetch: nothing came back from %s\n", url.c_str());
+        std::fprintf(context.err, "novel: fetch: nothing came back from %s (%s)\n", url.c_str(),
+                     lastFetchProblem().c_str());
         return kExitFailure;
     }
     if (!writeBytes(context.out, body)) {
@@ -122,6 +123,7 @@ int runCli(const Arguments& arguments, std::FILE* out, std::FILE* err) {
         return kExitUsage;
     }
 
+    setPageTimeLimit(context.siteConfig().pageTimeLimitSeconds);
     const std::string& name = arguments[next];
     for (const Command& command : commands()) {
         if (command.name != name) continue;

@@ -66,8 +66,15 @@ Json rowsJson(const std::vector<BookRow>& rows) {
 
 // Exit status after printing: a fetch that brought nothing back is a failure, said in one line.
 int afterFetch(Context& context, const char* command, const std::string& url, const Bytes& body) {
-    if (!body.empty()) return kExitOk;
-    std::fprintf(context.err, "novel: %s: nothing came back from %s\n", command, url.c_str());
+    const std::string problem = lastFetchProblem();
+    if (!body.empty() && problem.empty()) return kExitOk;
+    if (body.empty()) {
+        std::fprintf(context.err, "novel: %s: nothing came back from %s (%s)\n", command,
+                     url.c_str(), problem.empty() ? "empty page" : problem.c_str());
+    } else {
+        std::fprintf(context.err, "novel: %s: %s answered with an error (%s)\n", command,
+                     url.c_str(), problem.c_str());
+    }
     return kExitFailure;
 }
 

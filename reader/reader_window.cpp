@@ -337,8 +337,7 @@ void ReaderWindow::resizeEvent(QResizeEvent* event) {
 // Opening a book ------------------------------------------------------------------------------
 
 void ReaderWindow::openAtFirstChapter() {
-    chapterList_->clear();
-    loadTableOfContents();
+    if (!reloadTableOfContents()) return;
     setSelectedRow(0);
     const int row = selectedRow();
     showChapter(row);
@@ -347,21 +346,28 @@ void ReaderWindow::openAtFirstChapter() {
 }
 
 void ReaderWindow::openAtLatestChapter() {
-    chapterList_->clear();
-    loadTableOfContents();
+    if (!reloadTableOfContents()) return;
     const int last = chapterList_->topLevelItemCount() - 1;
     setSelectedRow(last);
     showChapter(selectedRow());
     state_.latestChapterTitle = chapterTitleAt(last);
 }
 
-void ReaderWindow::loadTableOfContents() {
+bool ReaderWindow::reloadTableOfContents() {
     const CurrentBook& book = state_.currentBook;
     Bytes page;
     if (!book.tocUrl.empty()) {
         BusyCursor busy;
         page = fetchPlain(book.tocUrl);
+        if (showFetchProblem(this, QStringLiteral("读取目录失败"))) return false;
     }
+    chapterList_->clear();
+    loadTableOfContents(page);
+    return true;
+}
+
+void ReaderWindow::loadTableOfContents(std::string_view page) {
+    const CurrentBook& book = state_.currentBook;
     const std::vector<ChapterEntry> chapters =
         parseTableOfContents(textOf(page), book.bookUrlStem, chapterList_->topLevelItemCount());
     if (chapters.empty()) return;
@@ -380,8 +386,7 @@ void ReaderWindow::loadTableOfContents() {
 }
 
 void ReaderWindow::onGetAllChapters() {
-    chapterList_->clear();
-    loadTableOfContents();
+    reloadTableOfContents();
 }
 
 // Chapters ------------------------------------------------------------------------------------
@@ -426,7 +431,7 @@ void ReaderWindow::setTemplates(const ReaderTemplates& templates) {
     if (background.isValid()) readerBrowser_->page()->setBackgroundColor(background);
 }
 
-void ReaderWindow::showChapter(int row) {
+bool ReaderWindow::showChapter(int row) {
     const QTreeWidgetItem* item = chapterList_->topLevelItem(row);
     const Text url = item ? toText(item->text(2)) : Text();
     const Text title = item ? toText(item->text(1)) : Text();
@@ -434,6 +439,12 @@ void ReaderWindow::showChapter(int row) {
     if (!url.empty()) {
         BusyCursor busy;
         page = httpFetch(url);
+        // The page on screen and the selection stay; auto-advance would fail again each tick.
+        if (!lastFetchProblem().empty()) {
+            stopAutoNext();
+            showFetchProblem(this, QStringLiteral("读取章节失败"));
+            return false;
+        }
     }
     state_.chapterText = chapterTextFromPage(textOf(page), state_.config.brandWords());
     setWindowTitle(toQString(concatTexts(state_.currentBook.title, title)));
@@ -445,9 +456,10 @@ void ReaderWindow::showChapter(int row) {
         stopAutoNext();
         showMessage(this, QStringLiteral("无法写入阅读页面 %1（%2），这一章没有显示。")
                               .arg(pathText(file), fileErrorText(error)));
-        return;
+        return false;
     }
     readerBrowser_->load(QUrl::fromLocalFile(pathText(file)));
+    return true;
 }
 
 void ReaderWindow::nextChapter() {
@@ -463,7 +475,7 @@ void ReaderWindow::nextChapter() {
         showMessage(this, QStringLiteral("已经是最后一章了！"));
         return;
     }
-    showChapter(selected + 1);
+    if (!showChapter(selected + 1)) return;
     setSelectedRow(selected + 1);
     if (scrollCheck_->isChecked()) restartScrolling();
 }
@@ -478,7 +490,7 @@ void ReaderWindow::previousChapter() {
         showMessage(this, QStringLiteral("已经是第一章了！"));
         return;
     }
-    showChapter(selected - 1);
+    if (!showChapter(selected - 1)) return;
     setSelectedRow(selected - 1);
     if (scrollCheck_->isChecked()) restartScrolling();
 }

@@ -39,9 +39,14 @@ class ReaderWindow : public QWidget {
 
     // Fetches row `row` of ChapterList, writes ReaderPage from it and shows it. A row that does not
     // exist shows a page with an empty title and text.
-    void showChapter(int row);
-    // Appends CurrentBook's chapters to ChapterList.
-    void loadTableOfContents();
+    // False (the user told why, the page and selection left alone) when the chapter could not be
+    // fetched or written.
+    bool showChapter(int row);
+    // Fetches CurrentBook's table of contents; when it arrived, its chapters replace the rows of
+    // ChapterList. On a failed fetch the user is told, the list stays and the result is false.
+    bool reloadTableOfContents();
+    // Appends the chapters of a table-of-contents page to ChapterList.
+    void loadTableOfContents(std::string_view page);
     // After a chapter change: a double-click on the new page once it has loaded starts its
     // scrolling script again.
     void restartScrolling();

@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <array>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -17,6 +18,43 @@ namespace {
 constexpr size_t kResponseHeaderLimit = 5000;
 
 constexpr long kMaxRedirects = 20;
+
+std::atomic<long> pageTimeLimitSeconds{kDefaultPageTimeLimitSeconds};
+thread_local std::string fetchProblem;
+
+// The words for a transfer that gave no usable page; empty when it did.
+std::string describeOutcome(CURLcode result, bool answered, long status) {
+    switch (result) {
+        case CURLE_OK:
+            return status >= 400 ? "网站返回错误 " + std::to_string(status) : std::string();
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_CONNECT:
+            return "无法连接网站";
+        case CURLE_OPERATION_TIMEDOUT:
+            return answered ? "网页读取超时" : "网站没有响应（超时）";
+        case CURLE_TOO_MANY_REDIRECTS:
+            return "网页跳转次数过多";
+        case CURLE_PARTIAL_FILE:
+        case CURLE_RECV_ERROR:
+        case CURLE_GOT_NOTHING:
+            return answered ? "网页没有读完，连接中断了" : "网站没有回应";
+        case CURLE_OUT_OF_MEMORY:
+        case CURLE_WRITE_ERROR:
+            return "网页太大，无法读入";
+        default:
+            return std::string("网络错误（") + curl_easy_strerror(result) + "）";
+    }
+}
+
+// Runs the transfer under the page time limit and records how it went for lastFetchProblem.
+CURLcode performPage(CURL* h, const bool& answered) {
+    curl_easy_setopt(h, CURLOPT_TIMEOUT, pageTimeLimitSeconds.load());
+    const CURLcode result = curl_easy_perform(h);
+    long status = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    fetchProblem = describeOutcome(result, answered, status);
+    return result;
+}
 
 struct EasyDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
@@ -236,6 +274,7 @@ Text cookieName(std::string_view item) {
 Bytes httpFetch(std::string_view url, int method, std::string_view postText, Text* cookies,
                 Text* returnedCookies, Text* extraHeaders, Text* responseHeaders, bool noRedirect,
                 Bytes* postBytes, std::string_view proxy) {
+    fetchProblem = "无法开始读取网页";
     try {
         if (method < 0 || method > 2) method = 0;
         const Text callerHeaders = extraHeaders ? *extraHeaders : Text();
@@ -271,7 +310,7 @@ Bytes httpFetch(std::string_view url, int method, std::string_view postText, Tex
             curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
         }
 
-        const CURLcode result = curl_easy_perform(h);
+        const CURLcode result = performPage(h, transfer.answered);
         handle.reset();
 
         // Nothing came back (no route, refused, time-out, TLS failure): the caller's variables
@@ -291,6 +330,7 @@ Bytes httpFetch(std::string_view url, int method, std::string_view postText, Tex
         if (returnedCookies) *returnedCookies = std::move(setCookies);
         return std::move(transfer.body);
     } catch (...) {
+        fetchProblem = "网页太大，无法读入";
         return {};
     }
 }
@@ -323,6 +363,7 @@ CURL* plainHandle(CurlRuntime& runtime) {
 }  // namespace
 
 Bytes fetchPlain(std::string_view url) {
+    fetchProblem = "无法开始读取网页";
     try {
         CurlRuntime& runtime = CurlRuntime::instance();
         std::lock_guard lock(runtime.plainMutex);
@@ -331,11 +372,20 @@ Bytes fetchPlain(std::string_view url) {
         Transfer transfer;
         const std::string address = requestUrl(url);
         setTransfer(h, address, &transfer);
-        if (curl_easy_perform(h) != CURLE_OK) return {};
+        if (performPage(h, transfer.answered) != CURLE_OK) return {};
         return std::move(transfer.body);
     } catch (...) {
+        fetchProblem = "网页太大，无法读入";
         return {};
     }
+}
+
+void setPageTimeLimit(long seconds) {
+    pageTimeLimitSeconds = std::max(0L, seconds);
+}
+
+std::string lastFetchProblem() {
+    return fetchProblem;
 }
 
 Text urlHost(std::string_view url, bool keepPort) {

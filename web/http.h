@@ -21,6 +21,16 @@ inline constexpr std::string_view kPlainUserAgent =
 // Seconds allowed to connect, and seconds without any byte after which a transfer is given up.
 inline constexpr long kConnectTimeoutSeconds = 15;
 inline constexpr long kStallTimeoutSeconds = 30;
+// Seconds a whole page request may take by default: a server that sends a byte now and then
+// never stalls, but the window waiting for the page must not wait for ever.
+inline constexpr long kDefaultPageTimeLimitSeconds = 60;
+
+// Sets the limit on a whole page request for every later httpFetch and fetchPlain (0: none).
+void setPageTimeLimit(long seconds);
+
+// Why the last httpFetch or fetchPlain on this thread gave no usable page, in words for the user
+// ("网站返回错误 404"); empty when the page came back whole with a success status.
+std::string lastFetchProblem();
 
 // method: 0 GET, 1 POST, 2 HEAD (anything else is GET). Pointer arguments are the caller's
 // variables (null = not supplied): cookies is in/out and, when supplied, turns off the shared
