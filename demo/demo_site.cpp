@@ -21,6 +21,7 @@ struct DemoSite::Impl {
     std::unique_ptr<httplib::Server> server;
     std::thread thread;
     std::atomic<int> port{0};
+    std::vector<ExtraRoutes> extraRoutes;
 };
 
 DemoSite::DemoSite() : impl_(std::make_unique<Impl>()) {}
@@ -52,6 +53,9 @@ bool DemoSite::start(int port) {
 
     auto pages = std::make_shared<const DemoPages>(
         DemoCatalogue::shared(), "http://" + std::string(kHost) + ":" + std::to_string(bound));
+    for (const ExtraRoutes& extra : impl_->extraRoutes) {
+        for (auto& route : extra(pages)) server->Get(route.pattern, std::move(route.handle));
+    }
     for (auto& route : demoRoutes(pages)) server->Get(route.pattern, std::move(route.handle));
     server->set_error_handler(httplib::Server::HandlerWithResponse(
         [pages](const httplib::Request&, httplib::Response& res) {
@@ -78,6 +82,11 @@ bool DemoSite::start(int port) {
     impl_->server = std::move(server);
     impl_->port = bound;
     return true;
+}
+
+void DemoSite::addRoutes(ExtraRoutes routes) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->extraRoutes.push_back(std::move(routes));
 }
 
 void DemoSite::stop() {

@@ -19,10 +19,12 @@
 #include "app/message_box.h"
 #include "catalogue/site_urls.h"
 #include "demo/demo_catalogue.h"
+#include "demo/demo_faults.h"
 #include "demo/demo_pages.h"
 #include "demo/demo_site.h"
 #include "gui_test.h"
 #include "support/loopback_server.h"
+#include "web/http.h"
 
 namespace novel {
 namespace {
@@ -507,6 +509,39 @@ class CatalogueTest : public QObject {
         QVERIFY(single.shown);
         QCOMPARE(state_->currentBook.txtPackageUrl,
                  pages_->packageUrl(*catalogue().book(demo_books::kOneChapterBlank)));
+        QVERIFY(messages_.isEmpty());
+    }
+
+    // Pages that arrive badly: each ends in time with the reason and the list kept; a page of
+    // 100,000 rows is shown whole.
+    void faultyListPages() {
+        DemoSite faulty;
+        faulty.addRoutes(&demoFaultRoutes);
+        QVERIFY(faulty.start());
+        QElapsedTimer clock;
+        clock.start();
+        const std::pair<const char*, const char*> cases[] = {
+            {"trickle", "网页读取超时"},
+            {"reset", "网页没有读完，连接中断了"},
+            {"500", "网站返回错误 500"},
+            {"loop", "网页跳转次数过多"},
+        };
+        for (const auto& [kind, reason] : cases) {
+            openWindow(faulty.url() + "/fault/" + kind);
+            setPageTimeLimit(2);  // instead of the configuration's 60 s
+            new QTreeWidgetItem(bookList(), {QStringLiteral("1"), QStringLiteral("旧的一行")});
+            choose(1);
+            QCOMPARE(messages_.size(), 1);
+            QCOMPARE(messages_[0].text, QStringLiteral("读取网页失败：") + q(reason));
+            QCOMPARE(bookList()->topLevelItemCount(), 1);
+        }
+        QVERIFY(clock.elapsed() < 20000);  // the trickle was cut at 2 s
+
+        openWindow(faulty.url() + "/fault/rows");
+        choose(1);
+        QVERIFY(bookList()->topLevelItemCount() >= 100000);
+        QCOMPARE(cell(99999, 0), QStringLiteral("100000"));
+        QCOMPARE(statusText(), QStringLiteral("加载完毕！"));
         QVERIFY(messages_.isEmpty());
     }
 

@@ -25,6 +25,7 @@
 #include "app/windows.h"
 #include "catalogue/book_page.h"
 #include "demo/demo_catalogue.h"
+#include "demo/demo_faults.h"
 #include "demo/demo_site.h"
 #include "gui_test.h"
 #include "reader/chapter.h"
@@ -193,6 +194,40 @@ class ReaderTest : public QObject {
         QVERIFY(!row.isEmpty());
         QVERIFY(list->viewport()->rect().contains(row));
         QVERIFY(messages_.isEmpty());
+    }
+
+    // A chapter or table of contents that cannot be read leaves the page, the selection and the
+    // list as they were; a chapter of 10 MB is shown.
+    void badPagesLeaveTheReaderAsItWas() {
+        DemoSite faulty;
+        faulty.addRoutes(&demoFaultRoutes);
+        QVERIFY(faulty.start());
+        const auto faultUrl = [&](const char* kind, QString url) {
+            return url.replace(0, static_cast<qsizetype>(site_.url().size()),
+                               toQString(faulty.url() + "/fault/" + kind));
+        };
+        openThroughDetailWindow(demo_books::kFiveHundred, "ReadFirstChapterButton");
+        const Bytes firstPage = fileBytes(pagePath());
+        QTreeWidget* list = chapterList();
+        QTreeWidgetItem* second = list->topLevelItem(1);
+
+        second->setText(2, faultUrl("reset", second->text(2)));
+        reader()->nextChapter();
+        QCOMPARE(messages_, QStringList{QStringLiteral("读取章节失败：网页没有读完，连接中断了")});
+        QCOMPARE(list->currentItem()->text(0), QStringLiteral("1"));
+        QCOMPARE(fileBytes(pagePath()), firstPage);
+
+        state_->currentBook.tocUrl = faulty.url() + "/fault/404/book/2/index.html";
+        control<QPushButton>("GetAllChaptersButton")->click();
+        QCOMPARE(messages_.last(), QStringLiteral("读取目录失败：网站返回错误 404"));
+        QCOMPARE(list->topLevelItemCount(), 500);
+
+        // The page is written and handed to the view, which lays it out in its own time.
+        second->setText(2, faultUrl("bigchapter", list->topLevelItem(2)->text(2)));
+        reader()->nextChapter();
+        QCOMPARE(list->currentItem()->text(0), QStringLiteral("2"));
+        QVERIFY(fileBytes(pagePath()).size() > (10u << 20));
+        QCOMPARE(messages_.size(), 2);
     }
 
     void nextAndPreviousAtTheEnds() {
