@@ -101,6 +101,20 @@ TEST(BookmarkFile, DamagedFilesGiveWhatTheyStillHold) {
     EXPECT_EQ(read.chapters[1], (ChapterEntry{"2", toGbk("第二章"), "u2"}));
     EXPECT_EQ(read.chapters[2], (ChapterEntry{"3", toGbk("第三"), ""}));
 
+    // A line cut in half a character: the half is dropped, so writing the bookmark again keeps
+    // the marker after it.
+    const Bookmark cut =
+        parseBookmark(toGbk("序号：1;书名：书\n") + "ID1;" + toGbk("名字第一章") + "\xB5");
+    ASSERT_EQ(cut.chapters.size(), 1u);
+    EXPECT_EQ(cut.chapters[0].title, toGbk("第一章"));
+    Bookmark halves = cut;
+    halves.bookTitle += "\xC7";
+    halves.chapters[0].title += "\xB5";
+    halves.chapters[0].url = "u";
+    const Bookmark back = parseBookmark(formatBookmark(halves));
+    EXPECT_EQ(back.bookTitle, toGbk("书"));
+    EXPECT_EQ(back.chapters[0], (ChapterEntry{"1", toGbk("第一章"), "u"}));
+
     // Binary garbage, read as a file is read (up to its first zero byte): no crash.
     std::mt19937 rng(7);
     for (int round = 0; round < 200; ++round) {
