@@ -1,10 +1,10 @@
 #include "app/app_state.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QStandardPaths>
 #include <utility>
 
+#include "web/file_io.h"
 #include "web/http.h"
 
 namespace novel {
@@ -53,7 +53,8 @@ void AppState::runExitCleanup() {
 }
 
 QString htmlFolderFor(const QString& programFolder) {
-    if (QFileInfo(programFolder).isWritable()) return programFolder + QStringLiteral("/html");
+    const QString beside = programFolder + QStringLiteral("/html");
+    if (folderIsWritable(beside.toStdString())) return beside;
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
            QStringLiteral("/html");
 }

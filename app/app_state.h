@@ -58,8 +58,8 @@ class AppState {
     bool exitCleanupDone_ = false;
 };
 
-// programFolder + "/html" when the program's folder is writable, otherwise the same folder under
-// the user's data folder, so settings and bookmarks are never silently lost.
+// programFolder + "/html" when files can be made there, otherwise the same folder under the user's
+// data folder, so settings and bookmarks are never silently lost.
 QString htmlFolderFor(const QString& programFolder);
 
 }  // namespace novel

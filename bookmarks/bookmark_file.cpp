@@ -1,6 +1,7 @@
 #include "bookmarks/bookmark_file.h"
 
 #include "web/file_io.h"
+#include "web/gbk.h"
 
 namespace novel {
 namespace fs = std::filesystem;
@@ -21,6 +22,16 @@ struct Markers {
 const Markers& markers() {
     static const Markers m;
     return m;
+}
+
+// A field without the lead byte a cut-off line may end in. Written back, that half character
+// would take the ";" of the next marker as its second byte and the field would swallow it.
+std::string_view wholeCharacters(std::string_view field) {
+    for (size_t i = 0; i < field.size(); i += charLengthAt(field, i)) {
+        if (charLengthAt(field, i) == 1 && isLeadByte(static_cast<unsigned char>(field[i])))
+            return field.substr(0, i);
+    }
+    return field;
 }
 
 // 0-based offset of `sought` at or after `from`, npos when absent; never inside a character.
@@ -46,7 +57,7 @@ Text headerField(std::string_view line, std::string_view marker, std::string_vie
     if (end == std::string_view::npos) end = offsetOf(line, ";", start);
     if (end == std::string_view::npos) end = line.size();
     *from = end;
-    return Text(line.substr(start, end - start));
+    return Text(wholeCharacters(line.substr(start, end - start)));
 }
 
 // The last header field runs to the ";" that closes the line.
@@ -56,7 +67,7 @@ Text lastHeaderField(std::string_view line, std::string_view marker, size_t from
     const size_t start = at + marker.size();
     size_t end = lastOffsetOf(line, ";");
     if (end == std::string_view::npos || end < start) end = line.size();
-    return Text(line.substr(start, end - start));
+    return Text(wholeCharacters(line.substr(start, end - start)));
 }
 
 // One chapter line; false when the line holds neither a name nor an address.
@@ -83,6 +94,8 @@ bool parseChapterLine(std::string_view line, ChapterEntry* entry) {
     if (name != std::string_view::npos && address == std::string_view::npos &&
         entry->title.ends_with(m.lineEnd))
         entry->title.resize(entry->title.size() - m.lineEnd.size());
+    entry->title.resize(wholeCharacters(entry->title).size());
+    entry->url.resize(wholeCharacters(entry->url).size());
     return true;
 }
 
@@ -90,15 +103,17 @@ bool parseChapterLine(std::string_view line, ChapterEntry* entry) {
 
 Text formatBookmark(const Bookmark& b) {
     const Markers& m = markers();
-    Text out = concatTexts(m.selectedRow, b.selectedRow, m.bookTitle, b.bookTitle, m.chapterTitle,
-                           b.chapterTitle, m.chapterUrl, b.chapterUrl, m.txtPackageUrl,
-                           b.txtPackageUrl, ";\r\n");
+    Text out = concatTexts(
+        m.selectedRow, wholeCharacters(b.selectedRow), m.bookTitle, wholeCharacters(b.bookTitle),
+        m.chapterTitle, wholeCharacters(b.chapterTitle), m.chapterUrl,
+        wholeCharacters(b.chapterUrl), m.txtPackageUrl, wholeCharacters(b.txtPackageUrl), ";\r\n");
     size_t size = out.size();
     for (const ChapterEntry& c : b.chapters)
         size += c.id.size() + c.title.size() + c.url.size() + 20;
     out.reserve(size);
     for (const ChapterEntry& c : b.chapters)
-        out += concatTexts("ID", c.id, m.name, c.title, m.address, c.url, m.lineEnd, "\r\n");
+        out += concatTexts("ID", wholeCharacters(c.id), m.name, wholeCharacters(c.title), m.address,
+                           wholeCharacters(c.url), m.lineEnd, "\r\n");
     return out;
 }
 

@@ -31,6 +31,12 @@ std::string* fieldFor(SiteConfig& config, std::string_view key) {
     return nullptr;
 }
 
+bool isReadableValue(std::string_view value) {
+    for (unsigned char c : value)
+        if ((c < 0x20 && c != '\t') || c == 0x7F) return false;
+    return isValidUtf8(value);
+}
+
 }  // namespace
 
 BrandWords SiteConfig::brandWords() const {
@@ -64,6 +70,9 @@ SiteConfig parseSiteConfig(std::string_view iniText) {
         std::string* field = fieldFor(config, key);
         if (!field) continue;
         std::string_view value = trimAscii(line.substr(eq + 1));
+        // A value that is no text (broken UTF-8, control bytes) cannot be read: the key keeps
+        // its default.
+        if (!isReadableValue(value)) continue;
 
         if (field == &config.site) {
             // Every URL is built as site + "/path", so a trailing slash would double it.

@@ -43,7 +43,8 @@ struct SiteConfig {
     BrandWords brandWords() const;  // converted to GBK
 };
 
-// Parses site.ini text; unknown keys and malformed lines are ignored.
+// Parses site.ini text; unknown keys, malformed lines and values that are not text (broken UTF-8,
+// control bytes) are ignored.
 SiteConfig parseSiteConfig(std::string_view iniText);
 // Reads site.ini at path; a missing or unreadable file gives the defaults.
 SiteConfig loadSiteConfig(const std::string& path);

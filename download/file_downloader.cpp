@@ -1,6 +1,7 @@
 #include "download/file_downloader.h"
 
 #include <curl/curl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -155,6 +156,11 @@ void FileDownloader::run(DownloadRequest request, std::shared_ptr<BodyFilter> fi
             filter->finish(&transfer.filtered);
             const std::string& rest = transfer.filtered;
             if (std::fwrite(rest.data(), 1, rest.size(), file.get()) != rest.size())
+                transfer.writeErrno = errno ? errno : EIO;
+        }
+        if (code == CURLE_OK && !stopRequested_.load() && !transfer.writeErrno) {
+            // The file goes in place of an older copy by a rename: its bytes reach the disk first.
+            if (std::fflush(file.get()) != 0 || ::fsync(::fileno(file.get())) != 0)
                 transfer.writeErrno = errno ? errno : EIO;
         }
         int closeError = std::fclose(file.release()) == 0 ? 0 : errno;

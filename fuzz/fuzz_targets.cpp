@@ -3,12 +3,14 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bookmarks/bookmark_file.h"
 #include "catalogue/book_page.h"
 #include "catalogue/list_parser.h"
 #include "catalogue/search_parser.h"
 #include "catalogue/site_config.h"
 #include "reader/chapter.h"
 #include "reader/toc_parser.h"
+#include "web/gbk.h"
 #include "web/regex_object.h"
 #include "web/text.h"
 
@@ -103,7 +105,23 @@ void pageParsers(std::string_view input) {
 void siteConfig(std::string_view input) {
     SiteConfig config = parseSiteConfig(input);
     check(!config.site.empty());
+    for (const std::string* value :
+         {&config.site, &config.brandLatin, &config.brandChinese, &config.mail, &config.helpPage})
+        check(isValidUtf8(*value));
     config.brandWords();
+}
+
+void bookmarkFile(std::string_view input) {
+    // Read as the program reads a slot file (up to the first zero byte) and as raw bytes.
+    for (std::string_view text : {textOf(input), input}) {
+        const Bookmark read = parseBookmark(text);
+        for (size_t i = 0; i < read.chapters.size(); ++i)
+            check(read.chapters[i].id == std::to_string(i + 1));
+        // What was read and written again reads back the same.
+        const Bookmark again = parseBookmark(formatBookmark(read));
+        check(again.chapters == read.chapters);
+        check(again.bookTitle == read.bookTitle && again.chapterTitle == read.chapterTitle);
+    }
 }
 
 }  // namespace novel::fuzz

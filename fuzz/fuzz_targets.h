@@ -13,16 +13,15 @@ void textPrimitives(std::string_view input);
 void regexObject(std::string_view input);
 void pageParsers(std::string_view input);
 void siteConfig(std::string_view input);
+void bookmarkFile(std::string_view input);
 
 struct Target {
     const char* name;
     void (*run)(std::string_view input);
 };
 inline constexpr Target kTargets[] = {
-    {"text", &textPrimitives},
-    {"regex", &regexObject},
-    {"parsers", &pageParsers},
-    {"site_config", &siteConfig},
+    {"text", &textPrimitives},    {"regex", &regexObject},      {"parsers", &pageParsers},
+    {"site_config", &siteConfig}, {"bookmarks", &bookmarkFile},
 };
 
 }  // namespace novel::fuzz

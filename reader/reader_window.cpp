@@ -660,7 +660,7 @@ void ReaderWindow::saveReaderSettings() {
     if (title.empty()) title = state_.latestChapterTitle;
     const std::filesystem::path file = readerPagePath();
     const std::error_code pageError =
-        title.empty() ? createEmptyFile(file, 0)
+        title.empty() ? writeFileAtomically(file, {})
                       : writeReaderPage(file, save.templates, title, state_.chapterText);
     if (readerBrowser_->url().isEmpty())
         readerBrowser_->load(QUrl::fromLocalFile(pathText(file)));

@@ -95,17 +95,35 @@ std::error_code createEmptyFile(const fs::path& path, std::uintmax_t length) {
         fs::create_directories(path.parent_path(), ec);
         if (ec) return ec;
     }
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    // Made here or found: only a file this call made is removed again when its length fails.
+    bool made = true;
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EEXIST) {
+        made = false;
+        fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    }
     if (fd < 0) return lastError();
     if (::ftruncate(fd, static_cast<off_t>(length)) != 0) {
         ec = lastError();
         ::close(fd);
         std::error_code ignored;
-        fs::remove(path, ignored);
+        if (made) fs::remove(path, ignored);
         return ec;
     }
     if (::close(fd) != 0) return lastError();
     return {};
+}
+
+bool folderIsWritable(const fs::path& folder) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) return false;
+    const fs::path probe = folder / (".write-test-" + randomSuffix());
+    int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    ::close(fd);
+    fs::remove(probe, ec);
+    return true;
 }
 
 }  // namespace novel

@@ -24,7 +24,13 @@ Text readTextFile(const std::filesystem::path& path);
 std::error_code writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 // Creates the folders on the way and makes `path` exist with `length` bytes (zeros when it grows).
+// It changes the file in place: a file whose content matters is written with writeFileAtomically.
 std::error_code createEmptyFile(const std::filesystem::path& path, std::uintmax_t length = 0);
+
+// Whether files can be made in `folder`, found by making it (with the folders on the way) and a
+// file in it, which is removed again. Permission bits alone mislead: root passes them on a
+// read-only mount, and a folder may be missing or stand where a file is.
+bool folderIsWritable(const std::filesystem::path& folder);
 
 // A UTF-8 path for a GBK name, as file names are kept on this system.
 inline std::filesystem::path pathFromGbk(std::string_view gbk) {

@@ -65,4 +65,9 @@ std::string toGbk(std::string_view utf8) {
     return convert("GBK", "UTF-8", utf8, "?", badUtf8Length);
 }
 
+bool isValidUtf8(std::string_view text) {
+    // Whatever the converter refuses comes back replaced, so the text comes back changed.
+    return convert("UTF-8", "UTF-8", text, "\xEF\xBF\xBD", badUtf8Length) == text;
+}
+
 }  // namespace novel

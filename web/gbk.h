@@ -24,6 +24,9 @@ std::string toUtf8(std::string_view gbk);
 // UTF-8 -> GBK. A character GBK cannot hold (or broken UTF-8) becomes "?".
 std::string toGbk(std::string_view utf8);
 
+// Whether `text` is well-formed UTF-8.
+bool isValidUtf8(std::string_view text);
+
 // Bytes become text by taking everything before the first zero byte.
 inline std::string_view textOf(std::string_view bytes) {
     return bytes.substr(0, bytes.find('\0'));

@@ -101,6 +101,20 @@ TEST(BookmarkFile, DamagedFilesGiveWhatTheyStillHold) {
     EXPECT_EQ(read.chapters[1], (ChapterEntry{"2", toGbk("第二章"), "u2"}));
     EXPECT_EQ(read.chapters[2], (ChapterEntry{"3", toGbk("第三"), ""}));
 
+    // A line cut in half a character: the half is dropped, so writing the bookmark again keeps
+    // the marker after it.
+    const Bookmark cut =
+        parseBookmark(toGbk("序号：1;书名：书\n") + "ID1;" + toGbk("名字第一章") + "\xB5");
+    ASSERT_EQ(cut.chapters.size(), 1u);
+    EXPECT_EQ(cut.chapters[0].title, toGbk("第一章"));
+    Bookmark halves = cut;
+    halves.bookTitle += "\xC7";
+    halves.chapters[0].title += "\xB5";
+    halves.chapters[0].url = "u";
+    const Bookmark back = parseBookmark(formatBookmark(halves));
+    EXPECT_EQ(back.bookTitle, toGbk("书"));
+    EXPECT_EQ(back.chapters[0], (ChapterEntry{"1", toGbk("第一章"), "u"}));
+
     // Binary garbage, read as a file is read (up to its first zero byte): no crash.
     std::mt19937 rng(7);
     for (int round = 0; round < 200; ++round) {
@@ -152,6 +166,45 @@ TEST(BookmarkSlots, SaveMakesTheMissingFilesAndTakesTheFirstFreeSlot) {
     EXPECT_FALSE(saved.error);
     for (int n = 1; n <= 5; ++n)
         EXPECT_EQ(readFileBytes(bookmarkSlotPath(html, n)), formatBookmark(b));
+}
+
+// Binary garbage: NUL bytes, lone GBK lead bytes, CR without LF.
+Bytes garbageBytes(unsigned seed, size_t size) {
+    std::mt19937 rng(seed);
+    Bytes bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(rng());
+    bytes.replace(10, 6, std::string("\x81\0\xFE\r\x80;", 6));
+    return bytes;
+}
+
+TEST(BookmarkSlots, GarbageSlotsDoNotSpoilTheOthers) {
+    TempDir dir;
+    const fs::path html = dir.path() / "html";
+    const Bookmark good = sampleBookmark(3);
+    // One line of 1 MB: lead bytes that swallow the ";" of every marker after them.
+    Bytes longLine = toGbk("序号：1;书名：");
+    for (int i = 0; longLine.size() < (1u << 20); ++i) longLine += i % 7 ? "\x81" : ";\xD2";
+    longLine += toGbk(";名字x;网址y;完");
+    ASSERT_FALSE(writeFileAtomically(bookmarkSlotPath(html, 1), garbageBytes(3, 4000)));
+    ASSERT_FALSE(writeFileAtomically(bookmarkSlotPath(html, 2), formatBookmark(good)));
+    ASSERT_FALSE(writeFileAtomically(bookmarkSlotPath(html, 3), longLine));
+
+    for (int n = 1; n <= 3; ++n) {
+        EXPECT_EQ(bookmarkSlotState(html, n), SlotState::Taken);
+        const Bookmark read = parseBookmark(readTextFile(bookmarkSlotPath(html, n)));
+        for (size_t i = 0; i < read.chapters.size(); ++i)
+            EXPECT_EQ(read.chapters[i].id, std::to_string(i + 1));
+    }
+    const Bookmark read = parseBookmark(readTextFile(bookmarkSlotPath(html, 2)));
+    EXPECT_EQ(read.bookTitle, good.bookTitle);
+    EXPECT_EQ(read.chapters, good.chapters);
+    // Only the one-line slot's header is read; it has no chapter lines.
+    EXPECT_TRUE(parseBookmark(readTextFile(bookmarkSlotPath(html, 3))).chapters.empty());
+
+    // A damaged slot is never taken for a free one.
+    EXPECT_EQ(saveToFirstFreeSlot(html, good).slot, 4);
+    EXPECT_EQ(readFileBytes(bookmarkSlotPath(html, 1)), garbageBytes(3, 4000));
+    EXPECT_EQ(readFileBytes(bookmarkSlotPath(html, 3)), longLine);
 }
 
 TEST(BookmarkSlots, AFailedWriteIsReportedAndLeavesTheSlotFree) {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include <unistd.h>
 
@@ -45,6 +46,39 @@ TEST(SiteConfig, Parsing) {
     // The first key after a byte-order mark is read; an empty site keeps the demo.
     EXPECT_EQ(parseSiteConfig("\xEF\xBB\xBFsite=http://a").site, "http://a");
     EXPECT_TRUE(parseSiteConfig("site = /\n").usesDemoSite());
+}
+
+TEST(SiteConfig, GarbageKeepsTheDefaults) {
+    // Lines that are no text are skipped; the readable lines around them still count.
+    using namespace std::string_literals;
+    const std::string ini =
+        "brand_latin = abc\n"
+        "\x00\xFF\xFE=\x81\n"
+        "site = http://\xC3\x28"
+        "bad\n"
+        "mail = a\0b\n"
+        "home_page = http://h\x01\n"
+        "brand_chinese = \x81\x40\n"
+        "im_number = 42\n"s;
+    const SiteConfig c = parseSiteConfig(ini);
+    EXPECT_EQ(c.brandLatin, "abc");
+    EXPECT_TRUE(c.usesDemoSite());
+    EXPECT_EQ(c.mail, "");
+    EXPECT_EQ(c.homePage, "");
+    EXPECT_EQ(c.brandChinese, kDemoBrandChinese);
+    EXPECT_EQ(c.imNumber, "42");
+
+    // Random bytes with a 1 MB line among them: the defaults, and every value is text.
+    std::mt19937 rng(11);
+    std::string bytes(1 << 20, '\0');
+    for (char& b : bytes) b = static_cast<char>(rng());
+    for (const std::string& text : {bytes, "site = " + bytes, bytes + "\nsite=http://a\n"}) {
+        const SiteConfig g = parseSiteConfig(text);
+        EXPECT_TRUE(isValidUtf8(g.site));
+        EXPECT_TRUE(isValidUtf8(g.brandLatin));
+    }
+    EXPECT_TRUE(parseSiteConfig("site = " + bytes).usesDemoSite());
+    EXPECT_EQ(parseSiteConfig(bytes + "\nsite=http://a\n").site, "http://a");
 }
 
 TEST(SiteConfig, File) {

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
 #include "support/temp_dir.h"
 
+#include <csignal>
 #include <filesystem>
 #include <random>
 
@@ -143,6 +145,43 @@ TEST(FileIo, AtomicWritesAndEmptyFiles) {
     EXPECT_FALSE(writeFileAtomically(empty, "abc"));
     EXPECT_FALSE(createEmptyFile(empty));  // truncates an existing file
     EXPECT_EQ(fs::file_size(empty), 0u);
+}
+
+TEST(FileIo, FailedLengthRemovesOnlyAFileItMade) {
+    TempDir dir;
+    const fs::path kept = dir.path() / "kept.txt";
+    ASSERT_FALSE(writeFileAtomically(kept, "bookmark"));
+    // A file-size limit makes setting the length fail even for root.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::error_code onExisting = createEmptyFile(kept, 1000);
+    const std::error_code onNew = createEmptyFile(dir.path() / "new.txt", 1000);
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_TRUE(onExisting);
+    EXPECT_EQ(readFileBytes(kept), "bookmark");
+    EXPECT_TRUE(onNew);
+    EXPECT_FALSE(fs::exists(dir.path() / "new.txt"));
+}
+
+TEST(FileIo, WritableFolderIsFoundByWriting) {
+    TempDir dir;
+    EXPECT_TRUE(folderIsWritable(dir.path() / "html"));
+    EXPECT_TRUE(fs::is_directory(dir.path() / "html"));
+    EXPECT_TRUE(fs::is_empty(dir.path() / "html"));  // the probe is gone
+    // Below a regular file nothing can be made, not even by root.
+    ASSERT_FALSE(writeFileAtomically(dir.path() / "file.txt", "x"));
+    EXPECT_FALSE(folderIsWritable(dir.path() / "file.txt"));
+    EXPECT_FALSE(folderIsWritable(dir.path() / "file.txt" / "html"));
+    if (geteuid() != 0) {  // root writes into read-only folders anyway
+        fs::create_directories(dir.path() / "locked");
+        fs::permissions(dir.path() / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_FALSE(folderIsWritable(dir.path() / "locked"));
+        fs::permissions(dir.path() / "locked", fs::perms::owner_all);
+    }
 }
 
 }  // namespace

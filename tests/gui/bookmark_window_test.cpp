@@ -9,6 +9,7 @@
 #include <QTreeWidget>
 #include <csignal>
 #include <filesystem>
+#include <random>
 
 #include "app/app_state.h"
 #include "app/controls.h"
@@ -262,6 +263,35 @@ class BookmarkWindowTest : public QObject {
         auto* list2 = again.findChild<QTreeWidget*>("BookmarkList");
         QCOMPARE(list2->topLevelItemCount(), 3);
         QCOMPARE(rowTexts(list2, 1), QStringList({"2", "", "", ""}));
+    }
+
+    void garbageSlotsListAsBlankRowsAndTheRestStillOpen() {
+        std::mt19937 rng(5);
+        Bytes garbage(5000, '\0');
+        for (char& c : garbage) c = static_cast<char>(rng());
+        garbage[3] = '\x81';
+        QVERIFY(!writeFileAtomically(bookmarkSlotPath(html(), 1), garbage));
+        Bookmark other;
+        other.selectedRow = "0";  // no chapter chosen: opening fetches nothing
+        other.bookTitle = toGbk("别的书");
+        other.chapterTitle = toGbk("序");
+        other.chapters = numberedChapters(2);
+        QVERIFY(!writeFileAtomically(bookmarkSlotPath(html(), 2), formatBookmark(other)));
+        QVERIFY(!writeFileAtomically(bookmarkSlotPath(html(), 3), Bytes(1 << 20, '\x81')));
+
+        BookmarkWindow window(*state_);
+        window.show();
+        auto* list = window.findChild<QTreeWidget*>("BookmarkList");
+        QCOMPARE(list->topLevelItemCount(), 5);  // slots 4 and 5 are missing
+        QCOMPARE(rowTexts(list, 0), QStringList({"1", "", "", ""}));
+        QCOMPARE(rowTexts(list, 1), QStringList({"2", "别的书", "序", ""}));
+        QCOMPARE(rowTexts(list, 2), QStringList({"3", "", "", ""}));
+        doubleClickRow(list, 0);
+        QVERIFY(!windows_->existingReader());
+        doubleClickRow(list, 1);
+        QVERIFY(windows_->existingReader());
+        QCOMPARE(state_->currentBook.title, other.bookTitle);
+        QCOMPARE(reader()->findChild<QTreeWidget*>("ChapterList")->topLevelItemCount(), 2);
     }
 
     void bookmarkMenuOnlyOnAnItem() {

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
@@ -524,6 +525,19 @@ class ReaderTest : public QObject {
             QCOMPARE(messages_.size(), 1);
             QVERIFY(messages_[0].contains(QStringLiteral("没有写入权限")));
         }
+    }
+
+    void htmlFolderMovesToTheDataFolderWhereNothingCanBeMade() {
+        QCOMPARE(htmlFolderFor(folder_->path()), htmlFolder());
+        // A program folder below a regular file cannot be written, not even by root.
+        const QString blocked = folder_->path() + QStringLiteral("/file.txt");
+        QVERIFY(!writeFileAtomically(blocked.toStdString(), "x"));
+        const QString dataHtml =
+            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/html";
+        QCOMPARE(htmlFolderFor(blocked + "/sub"), dataHtml);
+        // An html folder that is a file beside a writable program folder is no place either.
+        QVERIFY(!writeFileAtomically((folder_->path() + "/other/html").toStdString(), "x"));
+        QCOMPARE(htmlFolderFor(folder_->path() + "/other"), dataHtml);
     }
 
     void pageScriptScrollsOnTheSynthesizedDoubleClick() {
