@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <unistd.h>
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
-#include <csignal>
 #include <filesystem>
 #include <random>
 
@@ -213,14 +212,12 @@ TEST(BookmarkSlots, AFailedWriteIsReportedAndLeavesTheSlotFree) {
     for (int n = 1; n <= 5; ++n) ASSERT_FALSE(createEmptyFile(bookmarkSlotPath(html, n)));
 
     // A file-size limit makes the write fail even for root.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit small = old;
-    small.rlim_cur = 100;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const BookmarkSaveResult saved = saveToFirstFreeSlot(html, sampleBookmark(50));
-    setrlimit(RLIMIT_FSIZE, &old);
+    BookmarkSaveResult saved;
+    {
+        test::FileSizeLimit limit(100);
+        ASSERT_TRUE(limit.active());
+        saved = saveToFirstFreeSlot(html, sampleBookmark(50));
+    }
 
     EXPECT_TRUE(saved.error);
     EXPECT_EQ(saved.slot, 0);

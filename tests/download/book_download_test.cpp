@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <unistd.h>
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
-#include <csignal>
 #include <filesystem>
 #include <random>
 
@@ -152,15 +151,13 @@ TEST(FileIo, FailedLengthRemovesOnlyAFileItMade) {
     const fs::path kept = dir.path() / "kept.txt";
     ASSERT_FALSE(writeFileAtomically(kept, "bookmark"));
     // A file-size limit makes setting the length fail even for root.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit small = old;
-    small.rlim_cur = 100;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const std::error_code onExisting = createEmptyFile(kept, 1000);
-    const std::error_code onNew = createEmptyFile(dir.path() / "new.txt", 1000);
-    setrlimit(RLIMIT_FSIZE, &old);
+    std::error_code onExisting, onNew;
+    {
+        test::FileSizeLimit limit(100);
+        ASSERT_TRUE(limit.active());
+        onExisting = createEmptyFile(kept, 1000);
+        onNew = createEmptyFile(dir.path() / "new.txt", 1000);
+    }
     EXPECT_TRUE(onExisting);
     EXPECT_EQ(readFileBytes(kept), "bookmark");
     EXPECT_TRUE(onNew);

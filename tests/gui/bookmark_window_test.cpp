@@ -1,13 +1,11 @@
 // Bookmarks through the windows: saving from the reader menu, listing the slots, opening one into
 // the reader and deleting one.
 
-#include <sys/resource.h>
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTreeWidget>
-#include <csignal>
 #include <filesystem>
 #include <random>
 
@@ -23,6 +21,7 @@
 #include "gui_test.h"
 #include "reader/reader_window.h"
 #include "reader/toc_parser.h"
+#include "support/file_size_limit.h"
 #include "web/file_io.h"
 #include "web/http.h"
 
@@ -150,14 +149,11 @@ class BookmarkWindowTest : public QObject {
         state_->currentBook.title = toGbk("样书");
         reader()->setChapters(numberedChapters(200), 0);
         for (int n = 1; n <= 5; ++n) QVERIFY(!createEmptyFile(bookmarkSlotPath(html(), n)));
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
-        rlimit small = old;
-        small.rlim_cur = 100;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        saveFromReader();
-        setrlimit(RLIMIT_FSIZE, &old);
+        {
+            test::FileSizeLimit limit(100);
+            QVERIFY(limit.active());
+            saveFromReader();
+        }
         QCOMPARE(messages_.size(), 1);
         QVERIFY2(messages_[0].startsWith(QStringLiteral("书签保存失败：")),
                  qPrintable(messages_[0]));
