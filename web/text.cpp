@@ -28,10 +28,20 @@ inline unsigned char foldAscii(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? c + 32 : c;
 }
 
+// Whether `sought` stands at `pos`, a character start. Ignoring case folds ASCII letters only: the
+// second byte of a two-byte character may look like a letter, but "\xFFa" and "\xFFA" are two
+// different characters.
 bool equalAt(std::string_view text, size_t pos, std::string_view sought, bool ignoreCase) {
     if (!ignoreCase) return std::memcmp(text.data() + pos, sought.data(), sought.size()) == 0;
     for (size_t k = 0; k < sought.size(); ++k) {
-        if (foldAscii(byteAt(text, pos + k)) != foldAscii(byteAt(sought, k))) return false;
+        const unsigned char c = byteAt(sought, k);
+        if (isLeadByte(c) && k + 1 < sought.size()) {
+            if (byteAt(text, pos + k) != c || byteAt(text, pos + k + 1) != byteAt(sought, k + 1))
+                return false;
+            ++k;
+        } else if (foldAscii(byteAt(text, pos + k)) != foldAscii(c)) {
+            return false;
+        }
     }
     return true;
 }

@@ -38,6 +38,10 @@ TEST(FindText, NeverStartsOnATrailByte) {
     EXPECT_EQ(findTextBackwards(text, "w", -1, true), 4);
     // A start on the trail byte moves to the next character start.
     EXPECT_EQ(findText(g("书a"), "a", 2), 3);
+    // Ignoring case never folds a trail byte: 0x81 0x57 and 0x81 0x77 are different characters.
+    EXPECT_EQ(findText(text, "\x81\x77W", 1, true), -1);
+    EXPECT_EQ(findText(text, "\x81\x57w", 1, true), 1);
+    EXPECT_EQ(replaceText("\x81\x77x\x81\x57X", "\x81\x57x", "-"), "\x81\x77x-");
 }
 
 TEST(FindText, PositionsStartsAndCase) {
