@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs each for SECONDS (default 60).
+# Builds the libFuzzer targets with clang and runs each for SECONDS (default 60), with libFuzzer's
+# random SEED when one is given (CI gives one, so that a run can be repeated).
 # A finding is left as build-fuzz/findings/<target>/crash-*; fix it and keep the input under
 # tests/fuzz_regressions/<target>/ so the unit tests replay it from then on.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
+seed=()
+if [ -n "${2:-}" ]; then seed=(-seed="$2"); fi
 
 bash scripts/install-deps.sh
 if ! command -v clang++-14 >/dev/null; then
@@ -22,7 +25,7 @@ for target in text regex parsers site_config bookmarks; do
     findings=build-fuzz/findings/$target
     mkdir -p "$corpus" "$findings"
     cp -n tests/fuzz_regressions/$target/* "$corpus"/ 2>/dev/null || true
-    if build-fuzz/fuzz/fuzz_$target "$corpus" -max_total_time="$seconds" -max_len=65536 \
+    if build-fuzz/fuzz/fuzz_$target "$corpus" -max_total_time="$seconds" "${seed[@]}" -max_len=65536 \
         -artifact_prefix="$findings/" -print_final_stats=0 >"build-fuzz/$target.log" 2>&1; then
         echo "fuzz $target: ${seconds}s, nothing found"
     else
