@@ -32,7 +32,9 @@ inline unsigned char foldAscii(unsigned char c) {
 // second byte of a two-byte character may look like a letter, but "\xFFa" and "\xFFA" are two
 // different characters.
 bool equalAt(std::string_view text, size_t pos, std::string_view sought, bool ignoreCase) {
-    if (!ignoreCase) return std::memcmp(text.data() + pos, sought.data(), sought.size()) == 0;
+    // Pages mostly spell markers as written, so the exact comparison settles most candidates.
+    if (std::memcmp(text.data() + pos, sought.data(), sought.size()) == 0) return true;
+    if (!ignoreCase) return false;
     for (size_t k = 0; k < sought.size(); ++k) {
         const unsigned char c = byteAt(sought, k);
         if (isLeadByte(c) && k + 1 < sought.size()) {
@@ -75,7 +77,7 @@ class CharScanner {
                 from = c + 1;  // c is a trail byte, so the next character starts right after it
                 continue;
             }
-            if (equalAt(text_, c, sought_, ignoreCase_)) return c;
+            if (filterIsExact() || equalAt(text_, c, sought_, ignoreCase_)) return c;
             from = c + charLengthAt(text_, c);
         }
         return std::string_view::npos;
@@ -98,6 +100,13 @@ class CharScanner {
     }
 
   private:
+    // Whether a candidate is a match already: the filter has compared every byte of a text of one
+    // or two bytes, and only ASCII letters had two cases to fit (a two-byte character's second
+    // byte must match exactly, so a text that starts with a lead byte needs the full comparison).
+    bool filterIsExact() const {
+        return sought_.size() == 1 ||
+               (sought_.size() == 2 && (!ignoreCase_ || !isLeadByte(byteAt(sought_, 0))));
+    }
     // The next position at or after `from` whose byte matches the sought text's first byte and
     // whose byte m - 1 further on matches its last one. Sixteen positions are tested at once; on
     // page text this leaves few candidates to compare in full.
