@@ -10,9 +10,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "app/about_window.h"
 #include "app/app_state.h"
@@ -23,13 +21,13 @@
 #include "download/download_window.h"
 #include "gui_test.h"
 #include "reader/reader_window.h"
+#include "support/download_faults.h"
 #include "support/loopback_server.h"
 #include "web/file_io.h"
 
 namespace novel {
 namespace {
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 
 SiteConfig configuredLinks() {
     SiteConfig config;
@@ -127,16 +125,7 @@ class CommandsTest : public QObject {
     }
 
     void buttonsAndMenuItemsShowTheirWindows() {
-        test::LoopbackServer server([](httplib::Server& s) {
-            s.Get("/slow.txt", [](const httplib::Request&, httplib::Response& res) {
-                res.set_content_provider(50000000, "text/plain",
-                                         [](size_t, size_t, httplib::DataSink& sink) {
-                                             std::this_thread::sleep_for(20ms);
-                                             const std::string part(1000, 'z');
-                                             return sink.write(part.data(), part.size());
-                                         });
-            });
-        });
+        test::LoopbackServer server(test::serveSlowDownload);
         QTemporaryDir downloads;
         const QString startFolder = QDir::currentPath();
         QDir::setCurrent(downloads.path());

@@ -62,14 +62,7 @@ void serveGated(httplib::Server& s, const Gate& gate) {
                 return sink.write(part.data(), part.size());
             });
     });
-    s.Get("/slow.txt", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content_provider(50000000, "text/plain",
-                                 [](size_t, size_t, httplib::DataSink& sink) {
-                                     std::this_thread::sleep_for(20ms);
-                                     const std::string part(1000, 'z');
-                                     return sink.write(part.data(), part.size());
-                                 });
-    });
+    test::serveSlowDownload(s);
 }
 
 // The crafted book: address fragments in every letter case, and bytes that only look like a

@@ -10,8 +10,6 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <atomic>
-#include <chrono>
-#include <thread>
 
 #include "app/app_state.h"
 #include "app/main_window.h"
@@ -19,27 +17,10 @@
 #include "app/program.h"
 #include "gui_test.h"
 #include "reader/reader_window.h"
+#include "support/download_faults.h"
 #include "support/loopback_server.h"
 
 namespace novel {
-namespace {
-
-using namespace std::chrono_literals;
-
-// A body that trickles for far longer than any test waits.
-void serveSlowBook(httplib::Server& server) {
-    server.Get("/slow.txt", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content_provider(50000000, "text/plain",
-                                 [](size_t, size_t, httplib::DataSink& sink) {
-                                     std::this_thread::sleep_for(20ms);
-                                     const std::string part(1000, 'z');
-                                     return sink.write(part.data(), part.size());
-                                 });
-    });
-}
-
-}  // namespace
-
 class MainWindowTest : public QObject {
     Q_OBJECT
 
@@ -156,7 +137,7 @@ class MainWindowTest : public QObject {
 
     // Runs the real message loop, so it comes last.
     void closingTheMainWindowEndsTheProgramWithReaderOpen() {
-        test::LoopbackServer server(serveSlowBook);
+        test::LoopbackServer server(test::serveSlowDownload);
         auto state = makeState();
         state->currentListUrl = "http://127.0.0.1:9/top/lastupdate_1.html";
         std::atomic<int> endEvents = 0;

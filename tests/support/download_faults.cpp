@@ -1,6 +1,8 @@
 #include "support/download_faults.h"
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 namespace novel::test {
 
@@ -23,6 +25,17 @@ void serveDownloadFaults(httplib::Server& s) {
                                      const std::string part(1000, 'y');
                                      sink.write(part.data(), part.size());
                                      return true;
+                                 });
+    });
+}
+
+void serveSlowDownload(httplib::Server& s) {
+    s.Get("/slow.txt", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(50000000, "text/plain",
+                                 [](size_t, size_t, httplib::DataSink& sink) {
+                                     std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                                     const std::string part(1000, 'z');
+                                     return sink.write(part.data(), part.size());
                                  });
     });
 }

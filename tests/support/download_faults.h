@@ -9,4 +9,7 @@ namespace novel::test {
 // sends 1,000 and drops the connection.
 void serveDownloadFaults(httplib::Server& server);
 
+// /slow.txt: 50 MB announced, trickling far longer than any test waits.
+void serveSlowDownload(httplib::Server& server);
+
 }  // namespace novel::test
