@@ -53,6 +53,13 @@ void textPrimitives(std::string_view input) {
     trimBlanks(text);
     removeBlanks(text);
     textBetween(text, a, b);
+    // The character walk for one-character markers cuts what the scan cuts.
+    const char left = a.empty() ? '"' : a[0], right = b.empty() ? '>' : b[0];
+    if (left >= 0 && right >= 0) {
+        check(viewBetween(text, left, right) == viewBetween(text,
+                                                            Marker(std::string_view(&left, 1)),
+                                                            Marker(std::string_view(&right, 1))));
+    }
 
     // The direct scan and the pattern engine must cut the same pieces.
     TextList items;

@@ -1,6 +1,7 @@
 #include "web/text.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -28,12 +29,27 @@ inline unsigned char foldAscii(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? c + 32 : c;
 }
 
+// memcmp for the short texts markers are, without the call.
+inline bool sameBytes(const char* a, const char* b, size_t m) {
+    const auto equalWords = [&](auto word) {
+        decltype(word) x, y, u, v;
+        std::memcpy(&x, a, sizeof x);
+        std::memcpy(&y, b, sizeof y);
+        std::memcpy(&u, a + m - sizeof u, sizeof u);
+        std::memcpy(&v, b + m - sizeof v, sizeof v);
+        return x == y && u == v;
+    };
+    if (m >= 8 && m <= 16) return equalWords(uint64_t{});
+    if (m >= 4 && m < 8) return equalWords(uint32_t{});
+    return std::memcmp(a, b, m) == 0;
+}
+
 // Whether `sought` stands at `pos`, a character start. Ignoring case folds ASCII letters only: the
 // second byte of a two-byte character may look like a letter, but "\xFFa" and "\xFFA" are two
 // different characters.
 bool equalAt(std::string_view text, size_t pos, std::string_view sought, bool ignoreCase) {
     // Pages mostly spell markers as written, so the exact comparison settles most candidates.
-    if (std::memcmp(text.data() + pos, sought.data(), sought.size()) == 0) return true;
+    if (sameBytes(text.data() + pos, sought.data(), sought.size())) return true;
     if (!ignoreCase) return false;
     for (size_t k = 0; k < sought.size(); ++k) {
         const unsigned char c = byteAt(sought, k);
@@ -67,20 +83,14 @@ class CharScanner {
     // First match at a character start at or after `from`, which must itself start a character.
     // Returns npos when there is none.
     size_t find(size_t from) const {
-        const size_t n = text_.size();
-        const size_t m = sought_.size();
-        if (m == 0) return from <= n ? from : std::string_view::npos;
-        while (from + m <= n) {
-            size_t c = nextCandidate(from);
-            if (c == std::string_view::npos || c + m > n) return std::string_view::npos;
-            if (!isCharStart(from, c)) {
-                from = c + 1;  // c is a trail byte, so the next character starts right after it
-                continue;
-            }
-            if (filterIsExact() || equalAt(text_, c, sought_, ignoreCase_)) return c;
-            from = c + charLengthAt(text_, c);
-        }
-        return std::string_view::npos;
+#ifdef NOVEL_AVX2_SCAN
+        static const Blocks kWidest = __builtin_cpu_supports("avx512bw") ? Blocks::k64
+                                      : __builtin_cpu_supports("avx2")   ? Blocks::k32
+                                                                         : Blocks::k16;
+        if (kWidest == Blocks::k64) return findAvx512(from);
+        if (kWidest == Blocks::k32) return findAvx2(from);
+#endif
+        return findWith<Blocks::k16>(from);
     }
 
     // The first character start at or after `target`, given a character start `from` <= target.
@@ -100,6 +110,47 @@ class CharScanner {
     }
 
   private:
+    // How many positions the candidate scan tests at once, by what the processor offers.
+    enum class Blocks { k16, k32, k64 };
+
+#ifdef NOVEL_AVX2_SCAN
+    // The whole search compiled for the wider instructions, so that the block scan stays inline
+    // and its registers live across the candidates a search rejects.
+    __attribute__((target("avx2"), flatten)) size_t findAvx2(size_t from) const {
+        return findWith<Blocks::k32>(from);
+    }
+    __attribute__((target("avx512bw"), flatten)) size_t findAvx512(size_t from) const {
+        return findWith<Blocks::k64>(from);
+    }
+#endif
+
+    template <Blocks kBlocks>
+    size_t findWith(size_t from) const {
+        const size_t n = text_.size();
+        const size_t m = sought_.size();
+        if (m == 0) return from <= n ? from : std::string_view::npos;
+        if (m == 1) {
+            // A quote or a bracket is mostly a few characters on: walking there is quicker than
+            // setting up a block scan.
+            const unsigned char* p = reinterpret_cast<const unsigned char*>(text_.data());
+            for (const size_t stop = std::min(n, from + 16); from < stop;) {
+                if (p[from] == f_.firstA || p[from] == f_.firstB) return from;
+                from += charLengthAt(text_, from);
+            }
+        }
+        while (from + m <= n) {
+            size_t c = nextCandidate<kBlocks>(from);
+            if (c == std::string_view::npos || c + m > n) return std::string_view::npos;
+            if (!isCharStart(from, c)) {
+                from = c + 1;  // c is a trail byte, so the next character starts right after it
+                continue;
+            }
+            if (filterIsExact() || equalAt(text_, c, sought_, ignoreCase_)) return c;
+            from = c + charLengthAt(text_, c);
+        }
+        return std::string_view::npos;
+    }
+
     // Whether a candidate is a match already: the filter has compared every byte of a text of one
     // or two bytes, and only ASCII letters had two cases to fit (a two-byte character's second
     // byte must match exactly, so a text that starts with a lead byte needs the full comparison).
@@ -107,9 +158,12 @@ class CharScanner {
         return sought_.size() == 1 ||
                (sought_.size() == 2 && (!ignoreCase_ || !isLeadByte(byteAt(sought_, 0))));
     }
+
     // The next position at or after `from` whose byte matches the sought text's first byte and
-    // whose byte m - 1 further on matches its last one. Sixteen positions are tested at once; on
-    // page text this leaves few candidates to compare in full.
+    // whose byte m - 1 further on matches its last one (and, with three bytes or more, whose byte
+    // at secondAt matches too). Sixteen to 64 positions are tested at once; on page text this
+    // leaves few candidates to compare in full.
+    template <Blocks kBlocks>
     size_t nextCandidate(size_t from) const {
         const size_t n = text_.size();
         const size_t m = sought_.size();
@@ -123,15 +177,16 @@ class CharScanner {
             return hit ? static_cast<const unsigned char*>(hit) - p : std::string_view::npos;
         }
 #ifdef NOVEL_AVX2_SCAN
-        static const bool kAvx2 = __builtin_cpu_supports("avx2");
-        if (kAvx2 && candidateIn32ByteBlocks(p, &i, lastStart, m)) return i;
+        if constexpr (kBlocks == Blocks::k64) return candidateIn64ByteBlocks(p, i, lastStart, m);
+        if constexpr (kBlocks == Blocks::k32) {
+            if (candidateIn32ByteBlocks(p, &i, lastStart, m)) return i;
+        }
 #endif
 #ifdef __SSE2__
         const __m128i firstA = _mm_set1_epi8(static_cast<char>(f_.firstA));
         const __m128i firstB = _mm_set1_epi8(static_cast<char>(f_.firstB));
         const __m128i lastA = _mm_set1_epi8(static_cast<char>(f_.lastA));
         const __m128i lastB = _mm_set1_epi8(static_cast<char>(f_.lastB));
-        // With three bytes or more the second byte filters too (markers often start with "<t").
         const bool useSecond = m >= 3;
         const __m128i secondA = _mm_set1_epi8(static_cast<char>(f_.secondA));
         const __m128i secondB = _mm_set1_epi8(static_cast<char>(f_.secondB));
@@ -144,7 +199,8 @@ class CharScanner {
                 _mm_or_si128(_mm_cmpeq_epi8(tail, lastA), _mm_cmpeq_epi8(tail, lastB));
             __m128i both = _mm_and_si128(first, last);
             if (useSecond) {
-                const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1));
+                const __m128i next =
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + f_.secondAt));
                 both = _mm_and_si128(both, _mm_or_si128(_mm_cmpeq_epi8(next, secondA),
                                                         _mm_cmpeq_epi8(next, secondB)));
             }
@@ -200,7 +256,7 @@ class CharScanner {
             __m256i both = _mm256_and_si256(first, last);
             if constexpr (kUseSecond) {
                 const __m256i next =
-                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 1));
+                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + f_.secondAt));
                 __m256i second = _mm256_cmpeq_epi8(next, secondA);
                 if constexpr (!kOneCase)
                     second = _mm256_or_si256(second, _mm256_cmpeq_epi8(next, secondB));
@@ -213,6 +269,62 @@ class CharScanner {
         }
         *at = i;
         return false;
+    }
+#endif
+#ifdef NOVEL_AVX2_SCAN
+    // The same test 64 positions at a time where the processor has AVX-512; the last, partial
+    // block is read through a mask, so this alone covers the whole range.
+    size_t candidateIn64ByteBlocks(const unsigned char* p, size_t from, size_t lastStart,
+                                   size_t m) const {
+        const bool oneCase =
+            f_.firstA == f_.firstB && f_.secondA == f_.secondB && f_.lastA == f_.lastB;
+        if (m >= 3) {
+            return oneCase ? scan64<true, true>(p, from, lastStart, m)
+                           : scan64<false, true>(p, from, lastStart, m);
+        }
+        return oneCase ? scan64<true, false>(p, from, lastStart, m)
+                       : scan64<false, false>(p, from, lastStart, m);
+    }
+
+    // The candidates among the 64 positions from `at` that `lanes` selects.
+    template <bool kOneCase, bool kUseSecond>
+    __attribute__((target("avx512bw"))) __mmask64 candidatesIn64(const unsigned char* at,
+                                                                 __mmask64 lanes, size_t m) const {
+        const __m512i head = _mm512_maskz_loadu_epi8(lanes, at);
+        const __m512i tail = _mm512_maskz_loadu_epi8(lanes, at + m - 1);
+        __mmask64 both = _mm512_mask_cmpeq_epi8_mask(lanes, head, broadcast64(f_.firstA));
+        if constexpr (!kOneCase)
+            both |= _mm512_mask_cmpeq_epi8_mask(lanes, head, broadcast64(f_.firstB));
+        __mmask64 last = _mm512_cmpeq_epi8_mask(tail, broadcast64(f_.lastA));
+        if constexpr (!kOneCase) last |= _mm512_cmpeq_epi8_mask(tail, broadcast64(f_.lastB));
+        both &= last;
+        if constexpr (kUseSecond) {
+            const __m512i next = _mm512_maskz_loadu_epi8(lanes, at + f_.secondAt);
+            __mmask64 second = _mm512_cmpeq_epi8_mask(next, broadcast64(f_.secondA));
+            if constexpr (!kOneCase)
+                second |= _mm512_cmpeq_epi8_mask(next, broadcast64(f_.secondB));
+            both &= second;
+        }
+        return both;
+    }
+
+    __attribute__((target("avx512bw"))) static __m512i broadcast64(unsigned char c) {
+        return _mm512_set1_epi8(static_cast<char>(c));
+    }
+
+    template <bool kOneCase, bool kUseSecond>
+    __attribute__((target("avx512bw"))) size_t scan64(const unsigned char* p, size_t i,
+                                                      size_t lastStart, size_t m) const {
+        for (; i + 64 <= lastStart + 1; i += 64) {
+            if (const __mmask64 hits =
+                    candidatesIn64<kOneCase, kUseSecond>(p + i, ~__mmask64{0}, m))
+                return i + static_cast<size_t>(__builtin_ctzll(hits));
+        }
+        if (i > lastStart) return std::string_view::npos;
+        const __mmask64 rest = (__mmask64{1} << (lastStart + 1 - i)) - 1;
+        if (const __mmask64 hits = candidatesIn64<kOneCase, kUseSecond>(p + i, rest, m))
+            return i + static_cast<size_t>(__builtin_ctzll(hits));
+        return std::string_view::npos;
     }
 #endif
 
@@ -451,6 +563,33 @@ std::string_view viewBetween(std::string_view text, const Marker& left, const Ma
                       0);
 }
 
+namespace {
+
+// How often a byte turns up in a page, roughly: tag syntax and Chinese text everywhere, lower-case
+// letters in every tag and address (the common ones of English more), digits and line ends less,
+// everything else seldom.
+constexpr auto kMarkupCommonness = [] {
+    std::array<unsigned char, 256> table{};
+    constexpr std::string_view kLettersRareFirst = "zqxjkvbpygfwmucldrhsnioate";
+    for (size_t k = 0; k < kLettersRareFirst.size(); ++k)
+        table[static_cast<unsigned char>(kLettersRareFirst[k])] =
+            static_cast<unsigned char>(50 + k);
+    for (char c : std::string_view("0123456789\r\n.:")) table[static_cast<unsigned char>(c)] = 40;
+    for (char c : std::string_view("<>\"/= ")) table[static_cast<unsigned char>(c)] = 100;
+    for (int c = 0x80; c < 0x100; ++c) table[c] = 100;
+    return table;
+}();
+
+}  // namespace
+
+std::string_view viewBetween(std::string_view text, char left, char right) {
+    size_t i = 0;
+    while (i < text.size() && text[i] != left) i += charLengthAt(text, i);
+    const size_t begin = ++i;
+    while (i < text.size() && text[i] != right) i += charLengthAt(text, i);
+    return i < text.size() ? text.substr(begin, i - begin) : std::string_view();
+}
+
 ScanFilter ScanFilter::of(std::string_view sought, bool ignoreCase) {
     // Both letter cases of a byte when case is ignored, else the byte twice.
     const auto variants = [ignoreCase](unsigned char c) {
@@ -462,7 +601,16 @@ ScanFilter ScanFilter::of(std::string_view sought, bool ignoreCase) {
     if (sought.empty()) return f;
     std::tie(f.firstA, f.firstB) = variants(byteAt(sought, 0));
     std::tie(f.lastA, f.lastB) = variants(byteAt(sought, sought.size() - 1));
-    if (sought.size() >= 3) std::tie(f.secondA, f.secondB) = variants(byteAt(sought, 1));
+    if (sought.size() >= 3) {
+        // The middle byte tested is the one least common in page markup, so that a marker such
+        // as "</tr>" is not stopped at every "</td>".
+        f.secondAt = 1;
+        for (size_t k = 2; k + 1 < sought.size() && k < 256; ++k)
+            if (kMarkupCommonness[byteAt(sought, k)] <
+                kMarkupCommonness[byteAt(sought, f.secondAt)])
+                f.secondAt = static_cast<unsigned char>(k);
+        std::tie(f.secondA, f.secondB) = variants(byteAt(sought, f.secondAt));
+    }
     return f;
 }
 

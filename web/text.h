@@ -75,6 +75,7 @@ std::string_view viewBetween(std::string_view text, std::string_view left, std::
 // case is ignored).
 struct ScanFilter {
     unsigned char firstA, firstB, secondA, secondB, lastA, lastB;
+    unsigned char secondAt;  // where the middle byte tested lies (texts of three bytes or more)
     static ScanFilter of(std::string_view sought, bool ignoreCase);
 };
 
@@ -95,6 +96,10 @@ class Marker {
 
 // viewBetween with prepared markers, from the start of `text`.
 std::string_view viewBetween(std::string_view text, const Marker& left, const Marker& right);
+
+// viewBetween for markers of one ASCII character each, found by walking the characters: quicker
+// than a block scan for the short pieces inside a link.
+std::string_view viewBetween(std::string_view text, char left, char right);
 
 // Turns a plain marker into a pattern fragment: the nine bracket and repetition characters are
 // escaped, "#引号" becomes a quote and CR LF becomes "\n". Everything else keeps its meaning.

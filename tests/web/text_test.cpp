@@ -44,6 +44,47 @@ TEST(FindText, NeverStartsOnATrailByte) {
     EXPECT_EQ(replaceText("\x81\x77x\x81\x57X", "\x81\x57x", "-"), "\x81\x77x-");
 }
 
+// The search as the rules state it, one character start after another.
+int findByWalking(std::string_view text, std::string_view sought, bool ignoreCase) {
+    const auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+    for (size_t pos = 0; pos + sought.size() <= text.size(); pos += charLengthAt(text, pos)) {
+        bool same = true;
+        for (size_t k = 0; same && k < sought.size(); ++k) {
+            const unsigned char s = sought[k], t = text[pos + k];
+            if (isLeadByte(s) && k + 1 < sought.size()) {
+                same = s == t && sought[k + 1] == text[pos + k + 1];
+                ++k;
+            } else {
+                same = ignoreCase ? fold(s) == fold(t) : s == t;
+            }
+        }
+        if (same) return static_cast<int>(pos) + 1;
+    }
+    return -1;
+}
+
+TEST(FindText, AgreesWithACharacterWalkAcrossBlockEdges) {
+    // Texts of every length around the widths the scan tests at once, built from pieces that
+    // almost match: near misses in the middle byte, trail bytes that look like the marker, case.
+    const std::vector<Text> pieces = {"</td>",          "</tr>", "<TR>", "\xB0<", "\xB0\"",
+                                      g("状态："),      "\"",    "x",    " ",     g("书"),
+                                      "<td class=\"odd"};
+    const std::vector<Text> sought = {"</tr>",     "\"", "<",     "<td class=\"odd",
+                                      g("状态："), "tr", "\xB0<", "</TR>"};
+    std::mt19937 random(7);
+    for (int round = 0; round < 400; ++round) {
+        Text text;
+        const size_t length = 1 + static_cast<size_t>(round) % 200;
+        while (text.size() < length) text += pieces[random() % pieces.size()];
+        for (const Text& s : sought) {
+            for (bool ignoreCase : {false, true}) {
+                SCOPED_TRACE(text + " | " + s);
+                EXPECT_EQ(findText(text, s, 1, ignoreCase), findByWalking(text, s, ignoreCase));
+            }
+        }
+    }
+}
+
 TEST(FindText, PositionsStartsAndCase) {
     EXPECT_EQ(findText("abcabc", "c"), 3);
     EXPECT_EQ(findText("abcabc", "c", 4), 6);
@@ -163,6 +204,18 @@ TEST(TextBetween, PreparedMarkersCutTheSame) {
     }
     EXPECT_EQ(viewBetween(trailLt + "b>c</b>", Marker("<b>"), Marker("</b>")), "");
     EXPECT_EQ(viewBetween(filler + "<B>x</B>", Marker("<b>", true), Marker("</b>", true)), "x");
+}
+
+TEST(TextBetween, OneCharacterMarkers) {
+    const Text filler(70, 'x');
+    for (const Text& text : {Text("\"a.html\">title<"), Text("\xB0\"a\"b\""), Text("a\"b"),
+                             Text("\"\""), Text(""), filler + "\"" + g("章") + "\"" + filler}) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(viewBetween(text, '"', '"'), viewBetween(text, Marker("\""), Marker("\"")));
+        EXPECT_EQ(viewBetween(text, '>', '<'), viewBetween(text, Marker(">"), Marker("<")));
+    }
+    EXPECT_EQ(viewBetween("\"a.html\">title<", '>', '<'), "title");
+    EXPECT_EQ(viewBetween("\xB0\"a\"b\"", '"', '"'), "b");  // the first quote is a trail byte
 }
 
 TEST(EscapeForPattern, NineCharactersPlaceholderAndLineBreak) {
