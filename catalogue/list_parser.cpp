@@ -73,6 +73,7 @@ ListPage parseListPage(std::string_view page, ListLayout layout) {
     const std::string_view region = viewBetween(page, kRegionStart, "<div class=\"pages");
     result.rows =
         readRows(region, layout == ListLayout::Ranking ? rankingLayout() : categoryLayout());
+    result.progressLines.reserve(result.rows.size());
     for (const BookRow& row : result.rows) result.progressLines.push_back(progressLine(row));
     return result;
 }

@@ -39,11 +39,13 @@ std::vector<BookRow> readRows(std::string_view region, const RowLayout& layout, 
         if (piece.data() >= table.data() + kRowStart.size())
             r = {piece.data() - kRowStart.size(), kRowStart.size() + piece.size()};
         if (!r.starts_with(kRowStart)) r = rebuilt = concatTexts(kRowStart, piece);
-        BookRow row;
-        row.id = std::to_string(rowsBefore + static_cast<int>(rows.size()) + 1);
-        for (const FieldCut& cut : layout.fields)
-            row.*cut.field = concatTexts(cut.prefix, viewBetween(r, cut.left, cut.right));
-        rows.push_back(std::move(row));
+        BookRow& row = rows.emplace_back();
+        row.id = std::to_string(rowsBefore + static_cast<int>(rows.size()));
+        for (const FieldCut& cut : layout.fields) {
+            Text& cell = row.*cut.field;
+            cell.assign(cut.prefix);
+            cell.append(viewBetween(r, cut.left, cut.right));
+        }
     });
     return rows;
 }

@@ -10,18 +10,16 @@ std::vector<ChapterEntry> parseTableOfContents(std::string_view page,
                                                std::string_view chapterBaseUrl, int rowsBefore) {
     static const Text kSectionStart = toGbk("ZIP下载</a></div>");
     static const Text kSectionEnd = toGbk("如果您认为");
-    static const Marker kTitleStart(">"), kTitleEnd("<"), kQuote("\"");
 
     const std::string_view section = viewBetween(page, kSectionStart, kSectionEnd);
     std::vector<ChapterEntry> chapters;
     chapters.reserve(section.size() / 64);  // a link line is longer than that
     // Each link text is the rest of an anchor: "address">title<
     forEachBetween(section, "<a href=", "/a></div>", [&](std::string_view link) {
-        ChapterEntry entry;
-        entry.id = std::to_string(rowsBefore + static_cast<int>(chapters.size()) + 1);
-        entry.title = Text(viewBetween(link, kTitleStart, kTitleEnd));
-        entry.url = concatTexts(chapterBaseUrl, "/", viewBetween(link, kQuote, kQuote));
-        chapters.push_back(std::move(entry));
+        ChapterEntry& entry = chapters.emplace_back();
+        entry.id = std::to_string(rowsBefore + static_cast<int>(chapters.size()));
+        entry.title = viewBetween(link, '>', '<');
+        entry.url = concatTexts(chapterBaseUrl, "/", viewBetween(link, '"', '"'));
     });
     return chapters;
 }
