@@ -65,9 +65,44 @@ bool equalAt(std::string_view text, size_t pos, std::string_view sought, bool ig
     return true;
 }
 
+// How many positions a scan tests at once.
+enum class Blocks { k16, k32, k64 };
+
+// What the processor offers. NOVEL_SCAN_BLOCKS=16 or 32 holds the scans narrower, so that the
+// tests can run every width on one machine.
+Blocks widestBlocks() {
+#ifdef NOVEL_AVX2_SCAN
+    const char* cap = std::getenv("NOVEL_SCAN_BLOCKS");
+    const int most = cap ? std::atoi(cap) : 64;
+    if (most >= 64 && __builtin_cpu_supports("avx512bw")) return Blocks::k64;
+    if (most >= 32 && __builtin_cpu_supports("avx2")) return Blocks::k32;
+#endif
+    return Blocks::k16;
+}
+
+// Whether `at` starts a character, given a character start `from` <= at. A byte below 0x80
+// always ends a character (it is a character or a trail byte), so only the run of bytes of 0x80
+// and above right before `at` matters: they pair up from the start of the run.
+bool isCharStartAt(const unsigned char* p, size_t from, size_t at) {
+    if (at == from || p[at - 1] < 0x80) return true;
+    // Eight bytes at a time back to the nearest byte below 0x80: a cell of Chinese text often
+    // stands right before a marker.
+    size_t k = at;
+    for (; k >= from + 8; k -= 8) {
+        uint64_t word;
+        std::memcpy(&word, p + k - 8, sizeof word);
+        if (const uint64_t below = ~word & 0x8080808080808080ull) {
+            k -= 8 - (63 - __builtin_clzll(below)) / 8 - 1;
+            return ((at - k) & 1) == 0;
+        }
+    }
+    while (k > from && p[k - 1] >= 0x80) --k;
+    return ((at - k) & 1) == 0;
+}
+
 // Finds a sought text at character starts only. Candidates are positions where its first and its
 // last byte fit (both letter cases when case is ignored); whether a candidate starts a character is
-// told by looking back over the two-byte characters before it (see isCharStart), so a scan over a
+// told by looking back over the two-byte characters before it (see isCharStartAt), so a scan over a
 // large text runs close to memchr speed.
 class CharScanner {
   public:
@@ -83,7 +118,7 @@ class CharScanner {
 
     // First match at a character start at or after `from`, which must itself start a character.
     // Returns npos when there is none.
-    size_t find(size_t from) const {
+    __attribute__((always_inline)) size_t find(size_t from) const {
 #ifdef NOVEL_AVX2_SCAN
         static const Blocks kWidest = widestBlocks();
         if (kWidest == Blocks::k64) return findAvx512(from);
@@ -98,31 +133,12 @@ class CharScanner {
         return isCharStart(from, target) ? target : target + 1;
     }
 
-    // Whether `at` starts a character, given a character start `from` <= at. A byte below 0x80
-    // always ends a character (it is a character or a trail byte), so only the run of bytes of
-    // 0x80 and above right before `at` matters: they pair up from the start of the run.
     bool isCharStart(size_t from, size_t at) const {
-        const unsigned char* p = reinterpret_cast<const unsigned char*>(text_.data());
-        size_t k = at;
-        while (k > from && p[k - 1] >= 0x80) --k;
-        return ((at - k) & 1) == 0;
+        return isCharStartAt(reinterpret_cast<const unsigned char*>(text_.data()), from, at);
     }
 
   private:
-    // How many positions the candidate scan tests at once, by what the processor offers.
-    enum class Blocks { k16, k32, k64 };
-
 #ifdef NOVEL_AVX2_SCAN
-    // What the processor offers. NOVEL_SCAN_BLOCKS=16 or 32 holds the scan narrower, so that the
-    // tests can run every width on one machine.
-    static Blocks widestBlocks() {
-        const char* cap = std::getenv("NOVEL_SCAN_BLOCKS");
-        const int most = cap ? std::atoi(cap) : 64;
-        if (most >= 64 && __builtin_cpu_supports("avx512bw")) return Blocks::k64;
-        if (most >= 32 && __builtin_cpu_supports("avx2")) return Blocks::k32;
-        return Blocks::k16;
-    }
-
     // The whole search compiled for the wider instructions, so that the block scan stays inline
     // and its registers live across the candidates a search rejects.
     __attribute__((target("avx2"), flatten)) size_t findAvx2(size_t from) const {
@@ -222,8 +238,7 @@ class CharScanner {
     // ran out.
     bool candidateIn32ByteBlocks(const unsigned char* p, size_t* at, size_t lastStart,
                                  size_t m) const {
-        const bool oneCase =
-            f_.firstA == f_.firstB && f_.secondA == f_.secondB && f_.lastA == f_.lastB;
+        const bool oneCase = f_.oneCase;
         if (m >= 3) {
             return oneCase ? scan32<true, true>(p, at, lastStart, m)
                            : scan32<false, true>(p, at, lastStart, m);
@@ -276,8 +291,7 @@ class CharScanner {
     // block is read through a mask, so this alone covers the whole range.
     size_t candidateIn64ByteBlocks(const unsigned char* p, size_t from, size_t lastStart,
                                    size_t m) const {
-        const bool oneCase =
-            f_.firstA == f_.firstB && f_.secondA == f_.secondB && f_.lastA == f_.lastB;
+        const bool oneCase = f_.oneCase;
         if (m >= 3) {
             return oneCase ? scan64<true, true>(p, from, lastStart, m)
                            : scan64<false, true>(p, from, lastStart, m);
@@ -611,6 +625,7 @@ ScanFilter ScanFilter::of(std::string_view sought, bool ignoreCase) {
                 f.secondAt = static_cast<unsigned char>(k);
         std::tie(f.secondA, f.secondB) = variants(byteAt(sought, f.secondAt));
     }
+    f.oneCase = f.firstA == f.firstB && f.secondA == f.secondB && f.lastA == f.lastB;
     return f;
 }
 

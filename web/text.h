@@ -76,6 +76,7 @@ std::string_view viewBetween(std::string_view text, std::string_view left, std::
 struct ScanFilter {
     unsigned char firstA, firstB, secondA, secondB, lastA, lastB;
     unsigned char secondAt;  // where the middle byte tested lies (texts of three bytes or more)
+    bool oneCase;            // each tested byte has one form only
     static ScanFilter of(std::string_view sought, bool ignoreCase);
 };
 
