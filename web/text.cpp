@@ -72,6 +72,7 @@ enum class Blocks { k16, k32, k64 };
 // tests can run every width on one machine.
 Blocks widestBlocks() {
 #ifdef NOVEL_AVX2_SCAN
+    __builtin_cpu_init();  // a marker made by a start-up constructor may search before main
     const char* cap = std::getenv("NOVEL_SCAN_BLOCKS");
     const int most = cap ? std::atoi(cap) : 64;
     if (most >= 64 && __builtin_cpu_supports("avx512bw")) return Blocks::k64;
