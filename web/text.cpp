@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <tuple>
+#include <type_traits>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -234,21 +235,28 @@ class CharScanner {
     }
 
 #ifdef NOVEL_AVX2_SCAN
+    // Calls scan(oneCase, useSecond) with the two as compile-time constants: case-sensitive
+    // searches (most of them) test each byte against one form, and texts of three bytes or more
+    // test a middle byte too.
+    template <typename Scan>
+    auto forFilter(size_t m, Scan&& scan) const {
+        using Yes = std::true_type;
+        using No = std::false_type;
+        if (m >= 3) return f_.oneCase ? scan(Yes{}, Yes{}) : scan(No{}, Yes{});
+        return f_.oneCase ? scan(Yes{}, No{}) : scan(No{}, No{});
+    }
+
     // The same test as the 16-byte loop, 32 positions at a time, where the processor has AVX2.
     // True with *at on the first candidate in a whole block; false with *at where whole blocks
     // ran out.
     bool candidateIn32ByteBlocks(const unsigned char* p, size_t* at, size_t lastStart,
                                  size_t m) const {
-        const bool oneCase = f_.oneCase;
-        if (m >= 3) {
-            return oneCase ? scan32<true, true>(p, at, lastStart, m)
-                           : scan32<false, true>(p, at, lastStart, m);
-        }
-        return oneCase ? scan32<true, false>(p, at, lastStart, m)
-                       : scan32<false, false>(p, at, lastStart, m);
+        return forFilter(m, [&](auto oneCase, auto useSecond) {
+            return scan32<decltype(oneCase)::value, decltype(useSecond)::value>(p, at, lastStart,
+                                                                                m);
+        });
     }
 
-    // Case-sensitive searches (most of them) test each byte once instead of against two cases.
     template <bool kOneCase, bool kUseSecond>
     __attribute__((target("avx2"))) bool scan32(const unsigned char* p, size_t* at,
                                                 size_t lastStart, size_t m) const {
@@ -286,19 +294,15 @@ class CharScanner {
         *at = i;
         return false;
     }
-#endif
-#ifdef NOVEL_AVX2_SCAN
+
     // The same test 64 positions at a time where the processor has AVX-512; the last, partial
     // block is read through a mask, so this alone covers the whole range.
     size_t candidateIn64ByteBlocks(const unsigned char* p, size_t from, size_t lastStart,
                                    size_t m) const {
-        const bool oneCase = f_.oneCase;
-        if (m >= 3) {
-            return oneCase ? scan64<true, true>(p, from, lastStart, m)
-                           : scan64<false, true>(p, from, lastStart, m);
-        }
-        return oneCase ? scan64<true, false>(p, from, lastStart, m)
-                       : scan64<false, false>(p, from, lastStart, m);
+        return forFilter(m, [&](auto oneCase, auto useSecond) {
+            return scan64<decltype(oneCase)::value, decltype(useSecond)::value>(p, from, lastStart,
+                                                                                m);
+        });
     }
 
     // The candidates among the 64 positions from `at` that `lanes` selects.
