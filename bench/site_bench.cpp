@@ -58,10 +58,11 @@ double producingSeconds(int runs, Produce&& produce, Check&& check) {
 // one core and the fetch across both.
 void stayOnOneCore() {
     const int core = sched_getcpu();
+    if (core < 0) return;
     cpu_set_t one;
     CPU_ZERO(&one);
     CPU_SET(core, &one);
-    if (core >= 0 && sched_setaffinity(0, sizeof one, &one) == 0)
+    if (sched_setaffinity(0, sizeof one, &one) == 0)
         std::printf("fetch and parse timed on core %d\n", core);
 }
 
