@@ -9,6 +9,7 @@
 #include "catalogue/search_parser.h"
 #include "catalogue/site_config.h"
 #include "reader/chapter.h"
+#include "reader/reader_settings.h"
 #include "reader/toc_parser.h"
 #include "web/gbk.h"
 #include "web/regex_object.h"
@@ -116,6 +117,17 @@ void siteConfig(std::string_view input) {
          {&config.site, &config.brandLatin, &config.brandChinese, &config.mail, &config.helpPage})
         check(isValidUtf8(*value));
     config.brandWords();
+}
+
+void readerSettings(std::string_view input) {
+    const ReaderSettings read = parseReaderSettings(input);
+    const std::string written = formatReaderSettings(read);
+    check(isValidUtf8(written));
+    // Whatever a damaged file held, what is written reads back the same and no value spans lines.
+    check(parseReaderSettings(written) == read);
+    size_t lines = 0;
+    for (char c : written) lines += c == '\n';
+    check(lines == read.values().size());
 }
 
 void bookmarkFile(std::string_view input) {

@@ -14,14 +14,16 @@ void regexObject(std::string_view input);
 void pageParsers(std::string_view input);
 void siteConfig(std::string_view input);
 void bookmarkFile(std::string_view input);
+void readerSettings(std::string_view input);
 
 struct Target {
     const char* name;
     void (*run)(std::string_view input);
 };
 inline constexpr Target kTargets[] = {
-    {"text", &textPrimitives},    {"regex", &regexObject},      {"parsers", &pageParsers},
-    {"site_config", &siteConfig}, {"bookmarks", &bookmarkFile},
+    {"text", &textPrimitives},    {"regex", &regexObject},
+    {"parsers", &pageParsers},    {"site_config", &siteConfig},
+    {"bookmarks", &bookmarkFile}, {"reader_settings", &readerSettings},
 };
 
 }  // namespace novel::fuzz

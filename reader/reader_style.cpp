@@ -82,6 +82,32 @@ Text textColorValue(int index) {
     return valueAt(values, index);
 }
 
+namespace {
+
+int indexOf(Text (*valueAt)(int), std::string_view value) {
+    const Text wanted = lowerAscii(trimBlanks(value));
+    if (wanted.empty()) return -1;
+    for (int index = 0;; ++index) {
+        const Text item = valueAt(index);
+        if (item.empty()) return -1;
+        if (lowerAscii(item) == wanted) return index;
+    }
+}
+
+}  // namespace
+
+int backgroundColorIndex(std::string_view value) {
+    return indexOf(&backgroundColorValue, value);
+}
+
+int fontFamilyIndex(std::string_view value) {
+    return indexOf(&fontFamilyValue, value);
+}
+
+int textColorIndex(std::string_view value) {
+    return indexOf(&textColorValue, value);
+}
+
 StyleMarkers markersOf(StyleSetting setting) {
     switch (setting) {
         case StyleSetting::Background:

@@ -49,6 +49,11 @@ struct ReaderStyle {
 Text backgroundColorValue(int index);
 Text fontFamilyValue(int index);
 Text textColorValue(int index);
+// The item index whose value is `value` (letter case ignored), -1 when no item has it: the reverse
+// of the three functions above, so the toolbar can show what the templates hold.
+int backgroundColorIndex(std::string_view value);
+int fontFamilyIndex(std::string_view value);
+int textColorIndex(std::string_view value);
 
 struct StyleMarkers {
     std::string_view left;

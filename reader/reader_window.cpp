@@ -31,6 +31,8 @@
 #include "bookmarks/bookmark_file.h"
 #include "commands/desktop_open.h"
 #include "reader/chapter.h"
+#include "reader/reader_settings.h"
+#include "reader/reader_web_page.h"
 #include "reader/toc_parser.h"
 #include "web/file_io.h"
 #include "web/http.h"
@@ -114,6 +116,14 @@ QStringList chapterCells(const std::vector<ChapterEntry>& chapters) {
     for (const ChapterEntry& chapter : chapters)
         cells << toQString(chapter.title) << toQString(chapter.url);
     return cells;
+}
+
+// Keys typed into a text box belong to it: the arrows move its cursor there.
+bool isTextInput(const QWidget* widget) {
+    if (!widget) return false;
+    if (qobject_cast<const QLineEdit*>(widget)) return true;
+    const auto* combo = qobject_cast<const QComboBox*>(widget);
+    return combo && combo->isEditable();
 }
 
 QLineEdit* shortEdit(const QString& text, int width, QWidget* parent) {
@@ -218,6 +228,8 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
     toolbarStripLabel_->setGeometry(0, 0, client.width(), kToolbarHeight);
 
     readerBrowser_ = named(new QWebEngineView(this), "ReaderBrowser");
+    readerBrowser_->setPage(
+        new ReaderWebPage(QUrl::fromLocalFile(pathText(readerPagePath())), readerBrowser_));
     readerBrowser_->settings()->setDefaultTextEncoding(QStringLiteral("GBK"));
     // The page's own script scrolls it and keeps its context menu away.
     readerBrowser_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
@@ -610,7 +622,8 @@ bool ReaderWindow::eventFilter(QObject* watched, QEvent* event) {
     // Only keys meant for this window's own controls (a combo box's open list is a window of its
     // own and keeps its keys).
     const auto* widget = qobject_cast<QWidget*>(watched);
-    if (!arrow || !plain || !widget || widget->window() != this || !isActiveWindow())
+    if (!arrow || !plain || !widget || widget->window() != this || !isActiveWindow() ||
+        isTextInput(QApplication::focusWidget()))
         return QWidget::eventFilter(watched, event);
     if (type == QEvent::KeyPress) {
         if (key->key() == Qt::Key_Right)
@@ -625,18 +638,31 @@ bool ReaderWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void ReaderWindow::loadReaderSettings() {
     setTemplates(loadReaderTemplates(htmlFolder(), templates()));
-    // These items describe the initial templates, whatever the files hold.
-    backgroundColorCombo_->setCurrentIndex(1);
-    fontCombo_->setCurrentIndex(0);
-    textColorCombo_->setCurrentIndex(5);
+    // The toolbar shows what was saved, so that the next save changes only what the user changes.
+    // A value no item stands for (a hand-edited file) leaves its box without a selection, and a
+    // save then keeps that value.
+    const ReaderStyle saved = styleOf(templates());
+    backgroundColorCombo_->setCurrentIndex(backgroundColorIndex(saved.background));
+    fontCombo_->setCurrentIndex(fontFamilyIndex(saved.fontFamily));
+    textColorCombo_->setCurrentIndex(textColorIndex(saved.textColor));
+    if (!saved.fontSize.empty()) fontSizeEdit_->setText(toQString(saved.fontSize));
+    if (!saved.scrollInterval.empty()) scrollSpeedEdit_->setText(toQString(saved.scrollInterval));
+    const ReaderSettings settings = readReaderSettingsFile(htmlFolder());
+    autoNextIntervalEdit_->setText(QString::fromStdString(settings.autoNextInterval()));
 }
 
 void ReaderWindow::saveReaderSettings() {
     const QString caption = QStringLiteral("提示:");
-    const ReaderStyle chosen{backgroundColorValue(backgroundColorCombo_->currentIndex()),
-                             fontFamilyValue(fontCombo_->currentIndex()),
-                             textColorValue(textColorCombo_->currentIndex()),
-                             toText(fontSizeEdit_->text()), toText(scrollSpeedEdit_->text())};
+    const ReaderStyle saved = styleOf(templates());
+    // A box without a selection keeps the value the templates hold.
+    const auto comboValue = [](const QComboBox* combo, Text (*valueAt)(int), const Text& kept) {
+        return combo->currentIndex() < 0 ? kept : valueAt(combo->currentIndex());
+    };
+    const ReaderStyle chosen{
+        comboValue(backgroundColorCombo_, &backgroundColorValue, saved.background),
+        comboValue(fontCombo_, &fontFamilyValue, saved.fontFamily),
+        comboValue(textColorCombo_, &textColorValue, saved.textColor),
+        toText(fontSizeEdit_->text()), toText(scrollSpeedEdit_->text())};
     const StyleSave save = saveReaderStyle(htmlFolder(), templates(), chosen);
     setTemplates(save.templates);
     if (save.refused) {
@@ -651,6 +677,16 @@ void ReaderWindow::saveReaderSettings() {
                     QStringLiteral("保存失败：无法写入配置文件 %1（%2），设置没有保存。")
                         .arg(pathText(save.failedFile), fileErrorText(save.error)),
                     caption);
+        return;
+    }
+    ReaderSettings settings = readReaderSettingsFile(htmlFolder());
+    settings.setAutoNextInterval(autoNextIntervalEdit_->text().toStdString());
+    if (const std::error_code error = writeReaderSettingsFile(htmlFolder(), settings)) {
+        showMessage(
+            this,
+            QStringLiteral("保存失败：无法写入配置文件 %1（%2），自动下一章的间隔没有保存。")
+                .arg(pathText(htmlFolder() / kReaderSettingsFile), fileErrorText(error)),
+            caption);
         return;
     }
 
@@ -710,13 +746,9 @@ void ReaderWindow::layoutReader() {
 }
 
 void ReaderWindow::onReaderMoved() {
-    if (!isMaximized()) return;
-    const QSize outer = outerSize();
-    readerBrowser_->setGeometry(0, kToolbarHeight, readerBrowser_->width(),
-                                std::max(0, outer.height() - 78));
-    showChapterList(false, outer.width());
-    readerStatusLabel_->setGeometry(0, outer.height() - 55, std::min(outer.width(), width()),
-                                    kStatusHeight);
+    // A maximised window keeps the chapter list unless the user hid it: the same rule as for any
+    // other size.
+    if (isMaximized()) layoutReader();
 }
 
 void ReaderWindow::onHideChapterListClicked() {

@@ -25,6 +25,7 @@
 #include "app/qt_text.h"
 #include "app/windows.h"
 #include "catalogue/book_page.h"
+#include "commands/desktop_open.h"
 #include "demo/demo_catalogue.h"
 #include "demo/demo_faults.h"
 #include "demo/demo_site.h"
@@ -361,27 +362,38 @@ class ReaderTest : public QObject {
         QVERIFY(messages_.isEmpty());
     }
 
-    void arrowKeysTurnTheChapterOnlyInTheReader() {
+    void arrowKeysTurnTheChapterOnlyInTheReaderAndNotWhileTyping() {
         openThroughDetailWindow(demo_books::kFiveHundred, "ReadFirstChapterButton");
         reader()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(reader()));
         reader()->setSelectedRow(3);
-        auto* fontSize = control<QLineEdit>("FontSizeEdit");
-        fontSize->setFocus();
-        fontSize->setCursorPosition(1);
+        auto* list = chapterList();
+        list->setFocus();
 
-        moveAndWait([&] { QTest::keyClick(fontSize, Qt::Key_Right); });
+        // Right then left: the chapter after, then the one before.
+        moveAndWait([&] { QTest::keyClick(list, Qt::Key_Right); });
         QCOMPARE(reader()->selectedRow(), 4);
-        moveAndWait([&] { QTest::keyClick(fontSize, Qt::Key_Left); });
+        moveAndWait([&] { QTest::keyClick(list, Qt::Key_Left); });
         QCOMPARE(reader()->selectedRow(), 3);
-        QCOMPARE(fontSize->cursorPosition(), 1);  // the edit box never saw them
-        QCOMPARE(fontSize->text(), QStringLiteral("28"));
 
         auto* background = control<QComboBox>("BackgroundColorCombo");
+        const int backgroundItem = background->currentIndex();
         background->setFocus();
         moveAndWait([&] { QTest::keyClick(background, Qt::Key_Right); });
         QCOMPARE(reader()->selectedRow(), 4);
-        QCOMPARE(background->currentIndex(), 1);
+        QCOMPARE(background->currentIndex(), backgroundItem);
+
+        // While the user types in a box, the arrows move the cursor there and turn nothing.
+        auto* fontSize = control<QLineEdit>("FontSizeEdit");
+        fontSize->setFocus();
+        fontSize->setCursorPosition(1);
+        QTest::keyClick(fontSize, Qt::Key_Right);
+        QCOMPARE(fontSize->cursorPosition(), 2);
+        QTest::keyClick(fontSize, Qt::Key_Left);
+        QTest::keyClick(fontSize, Qt::Key_Left);
+        QCOMPARE(fontSize->cursorPosition(), 0);
+        QTest::qWait(200);
+        QCOMPARE(reader()->selectedRow(), 4);
 
         // In another window the keys work as usual, and back in the reader they turn again.
         QLineEdit other;
@@ -397,7 +409,8 @@ class ReaderTest : public QObject {
 
         reader()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(reader()));
-        moveAndWait([&] { QTest::keyClick(fontSize, Qt::Key_Right); });
+        list->setFocus();
+        moveAndWait([&] { QTest::keyClick(list, Qt::Key_Right); });
         QCOMPARE(reader()->selectedRow(), 5);
         QVERIFY(messages_.isEmpty());
     }
@@ -413,14 +426,55 @@ class ReaderTest : public QObject {
         QCOMPARE(control<QComboBox>("FontCombo")->currentIndex(), 0);
         QCOMPARE(control<QComboBox>("TextColorCombo")->currentIndex(), 5);
 
-        // A saved style is what the next start loads, while the controls start as always.
+        // A saved style is what the next start loads, and the toolbar shows it.
         ReaderTemplates saved = ReaderTemplates::initial();
         saved.bodyStyle = replaceText(saved.bodyStyle, "#000000", "#eefaee");
         QVERIFY(
             !writeFileAtomically((htmlFolder() + "/config1.txt").toStdString(), saved.bodyStyle));
         makeState(htmlFolder());
         QCOMPARE(reader()->templates(), saved);
-        QCOMPARE(control<QComboBox>("BackgroundColorCombo")->currentIndex(), 1);
+        QCOMPARE(control<QComboBox>("BackgroundColorCombo")->currentText(), QStringLiteral("绿色"));
+    }
+
+    // Saved, restarted, one box changed and saved again: the other saved values stay.
+    void theToolbarShowsTheSavedAppearanceAfterARestart() {
+        windows_->showReader();
+        control<QComboBox>("BackgroundColorCombo")->setCurrentText(QStringLiteral("绿色"));
+        control<QComboBox>("FontCombo")->setCurrentText(QStringLiteral("楷体"));
+        control<QComboBox>("TextColorCombo")->setCurrentText(QStringLiteral("黑色"));
+        control<QLineEdit>("FontSizeEdit")->setText(QStringLiteral("22"));
+        control<QLineEdit>("ScrollSpeedEdit")->setText(QStringLiteral("60"));
+        control<QLineEdit>("AutoNextIntervalEdit")->setText(QStringLiteral("15000"));
+        control<QPushButton>("SaveSettingsButton")->click();
+        QCOMPARE(messages_, QStringList({"保存成功!"}));
+
+        makeState(htmlFolder());
+        QCOMPARE(control<QComboBox>("BackgroundColorCombo")->currentText(), QStringLiteral("绿色"));
+        QCOMPARE(control<QComboBox>("FontCombo")->currentText(), QStringLiteral("楷体"));
+        QCOMPARE(control<QComboBox>("TextColorCombo")->currentText(), QStringLiteral("黑色"));
+        QCOMPARE(control<QLineEdit>("FontSizeEdit")->text(), QStringLiteral("22"));
+        QCOMPARE(control<QLineEdit>("ScrollSpeedEdit")->text(), QStringLiteral("60"));
+        QCOMPARE(control<QLineEdit>("AutoNextIntervalEdit")->text(), QStringLiteral("15000"));
+
+        control<QLineEdit>("FontSizeEdit")->setText(QStringLiteral("26"));
+        control<QPushButton>("SaveSettingsButton")->click();
+        const ReaderStyle style = styleOf(reader()->templates());
+        QCOMPARE(style.background, Text("#eefaee"));
+        QCOMPARE(style.fontFamily, toGbk("楷体"));
+        QCOMPARE(style.textColor, Text("000000"));
+        QCOMPARE(style.fontSize, Text("26"));
+        QCOMPARE(style.scrollInterval, Text("60"));
+
+        // A colour no item stands for (a hand-edited file) leaves its box empty and survives a
+        // save.
+        ReaderTemplates edited = reader()->templates();
+        edited.bodyStyle = replaceText(edited.bodyStyle, "#eefaee", "#123456");
+        QVERIFY(
+            !writeFileAtomically((htmlFolder() + "/config1.txt").toStdString(), edited.bodyStyle));
+        makeState(htmlFolder());
+        QCOMPARE(control<QComboBox>("BackgroundColorCombo")->currentIndex(), -1);
+        control<QPushButton>("SaveSettingsButton")->click();
+        QCOMPARE(styleOf(reader()->templates()).background, Text("#123456"));
     }
 
     void savingTheExampleStyle() {
@@ -564,6 +618,36 @@ class ReaderTest : public QObject {
         scroll->click();
     }
 
+    // The reader view shows the generated page only: a link in the chapter goes to the user's
+    // browser, anything else that would move the page elsewhere is refused.
+    void theReaderViewStaysOnTheGeneratedPage() {
+        QList<QUrl> opened;
+        setUrlOpenHook([&](const QUrl& url) { opened << url; });
+        windows_->showReader();
+        const Text page = buildReaderPage(
+            kPageHeadTemplate, kPageBodyStyleTemplate, kPageScriptTemplate, "title",
+            "<a id=\"out\" href=\"http://127.0.0.1:9/elsewhere.html\">link</a>"
+            "<a id=\"blank\" target=\"_blank\" href=\"https://127.0.0.1:9/new.html\">new</a>"
+            "<form id=\"form\" action=\"http://127.0.0.1:9/form\"></form>");
+        QVERIFY(!writeFileAtomically(pagePath().toStdString(), page));
+        moveAndWait([&] { browser()->load(QUrl::fromLocalFile(pagePath())); });
+        const QUrl shown = browser()->url();
+
+        evaluate(browser(), QStringLiteral("document.getElementById('out').click(); 1"));
+        QTRY_COMPARE(opened.size(), 1);
+        QCOMPARE(opened[0], QUrl(QStringLiteral("http://127.0.0.1:9/elsewhere.html")));
+        evaluate(browser(), QStringLiteral("document.getElementById('blank').click(); 1"));
+        QTRY_COMPARE(opened.size(), 2);
+        QCOMPARE(opened[1], QUrl(QStringLiteral("https://127.0.0.1:9/new.html")));
+
+        // A form (submitted by a script here) neither moves the page nor reaches the browser.
+        evaluate(browser(), QStringLiteral("document.getElementById('form').submit(); 1"));
+        QTest::qWait(300);
+        QCOMPARE(browser()->url(), shown);
+        QCOMPARE(opened.size(), 2);
+        setUrlOpenHook({});
+    }
+
     void layoutRules() {
         ReaderWindow* window = windows_->showReader();
         QVERIFY(QTest::qWaitForWindowExposed(window));
@@ -594,25 +678,24 @@ class ReaderTest : public QObject {
         QCOMPARE(view->geometry(), QRect(0, 23, 730, 522));
         QCOMPARE(list->geometry(), QRect(730, 23, 154, 522));
 
-        // A move while maximised hides the list whatever the box says; the next resize lays out
-        // as usual again.
-        QMoveEvent notMaximised(QPoint(5, 5), QPoint(0, 0));
-        QCoreApplication::sendEvent(window, &notMaximised);
-        QVERIFY(list->isVisible());
+        // Maximised, the window keeps the same proportions: the list stays unless the box hides
+        // it, also after a move.
         window->showMaximized();
         QTRY_VERIFY(window->isMaximized());
         QTRY_VERIFY(list->isVisible());
         QMoveEvent moved(QPoint(0, 0), QPoint(5, 5));
         QCoreApplication::sendEvent(window, &moved);
-        QVERIFY(!list->isVisible());
+        QVERIFY(list->isVisible());
         QVERIFY(!hide->isChecked());
-        QCOMPARE(view->width(), window->width());
+        QCOMPARE(view->width(), window->width() + 16 - 170);
         QCOMPARE(view->height(), window->height() + 38 - 78);
         QCOMPARE(status->y(), window->height() + 38 - 55);
-        QResizeEvent resized(window->size(), window->size());
-        QCoreApplication::sendEvent(window, &resized);
-        QVERIFY(list->isVisible());
-        QCOMPARE(view->width(), window->width() + 16 - 170);
+        QCOMPARE(list->geometry().right(), window->width() - 1);
+        hide->click();
+        QCoreApplication::sendEvent(window, &moved);
+        QVERIFY(!list->isVisible());
+        QCOMPARE(view->width(), window->width());
+        hide->click();
         window->showNormal();
     }
 };

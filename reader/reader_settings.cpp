@@ -1,0 +1,82 @@
+#include "reader/reader_settings.h"
+
+#include "web/file_io.h"
+#include "web/gbk.h"
+
+namespace novel {
+namespace {
+
+std::string_view trimAscii(std::string_view s) {
+    constexpr std::string_view kSpace = " \t\r\n\f\v";
+    const size_t first = s.find_first_not_of(kSpace);
+    if (first == std::string_view::npos) return {};
+    return s.substr(first, s.find_last_not_of(kSpace) - first + 1);
+}
+
+// Keys are plain identifiers, so a hand-edited or damaged file can never inject a line.
+bool isKey(std::string_view key) {
+    if (key.empty() || key.size() > 64) return false;
+    for (char c : key)
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) return false;
+    return true;
+}
+
+std::string cleanValue(std::string_view value) {
+    std::string out;
+    for (char c : value) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b < 0x20 && b != '\t') || b == 0x7F) continue;
+        out.push_back(c);
+    }
+    return isValidUtf8(out) ? std::string(trimAscii(out)) : std::string();
+}
+
+}  // namespace
+
+std::string ReaderSettings::value(std::string_view key, std::string_view fallback) const {
+    const auto it = values_.find(key);
+    return it == values_.end() ? std::string(fallback) : it->second;
+}
+
+void ReaderSettings::setValue(std::string_view key, std::string_view value) {
+    if (!isKey(key)) return;
+    values_[std::string(key)] = cleanValue(value);
+}
+
+bool ReaderSettings::contains(std::string_view key) const {
+    return values_.find(key) != values_.end();
+}
+
+ReaderSettings parseReaderSettings(std::string_view text) {
+    ReaderSettings settings;
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        const std::string_view line = trimAscii(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (line.empty() || line.front() == '#') continue;
+        const size_t eq = line.find('=');
+        if (eq == std::string_view::npos) continue;
+        const std::string_view value = trimAscii(line.substr(eq + 1));
+        if (!isValidUtf8(value)) continue;
+        settings.setValue(trimAscii(line.substr(0, eq)), value);
+    }
+    return settings;
+}
+
+std::string formatReaderSettings(const ReaderSettings& settings) {
+    std::string out;
+    for (const auto& [key, value] : settings.values()) out += key + " = " + value + "\n";
+    return out;
+}
+
+ReaderSettings readReaderSettingsFile(const std::filesystem::path& folder) {
+    return parseReaderSettings(readTextFile(folder / std::filesystem::path(kReaderSettingsFile)));
+}
+
+std::error_code writeReaderSettingsFile(const std::filesystem::path& folder,
+                                        const ReaderSettings& settings) {
+    return writeFileAtomically(folder / std::filesystem::path(kReaderSettingsFile),
+                               formatReaderSettings(settings));
+}
+
+}  // namespace novel
