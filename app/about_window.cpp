@@ -58,6 +58,11 @@ AboutWindow::AboutWindow(AppState& state, QWidget* parent) : QDialog(parent), st
         QString::fromStdString(config.brandChinese) +
         QStringLiteral("，版权归原作者及该网站所有，本软件仅提供浏览与阅读的便利。"));
 
+    // A line whose value the deployment did not configure would show a caption with nothing.
+    homePageLabel_->setVisible(!config.homePage.empty());
+    mailLabel_->setVisible(!config.mail.empty());
+    contactLabel_->setVisible(!config.imNumber.empty());
+
     // Event bindings.
     connect(homePageLabel_, &ClickableLabel::clicked, this, &AboutWindow::openHomePage);
     connect(checkUpdateButton_, &QPushButton::clicked, this, &AboutWindow::openHelpPage);

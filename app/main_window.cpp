@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -195,6 +196,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
     connect(chatGroupLabel_, &ClickableLabel::clicked, this, &MainWindow::openChatGroupLink);
     connect(helpLabel_, &ClickableLabel::clicked, this, &MainWindow::openHelpPage);
     connect(bookList_, &QTreeWidget::itemDoubleClicked, this, &MainWindow::openBookDetail);
+    bookList_->installEventFilter(this);  // Enter on a row: openBookDetail
     connect(prevPageButton_, &QPushButton::clicked, this, &MainWindow::onPrevPage);
     connect(nextPageButton_, &QPushButton::clicked, this, &MainWindow::onNextPage);
 
@@ -264,7 +266,7 @@ void MainWindow::openBookDetail() {
     }
     CurrentBook book = currentBookFromRow(row);
     const Bytes page = whileBusy([&] { return fetchPlain(book.bookUrl); });
-    if (showFetchProblem(this)) return;
+    if (reportFetchProblem()) return;
     book.setDetails(parseBookPage(textOf(page)));
     state_.currentBook = std::move(book);
     state_.windows->showBookDetail(this);
@@ -280,7 +282,7 @@ bool MainWindow::loadCategoryPage() {
 
 bool MainWindow::loadSearchPage(bool newSearch) {
     const Bytes body = whileBusy([&] { return httpFetch(state_.currentListUrl); });
-    if (showFetchProblem(this)) return false;
+    if (reportFetchProblem()) return false;
     if (newSearch) bookList_->clear();
     const SearchPage page =
         parseSearchPage(textOf(body), toText(keywordEdit_->text()), bookList_->topLevelItemCount());
@@ -304,7 +306,7 @@ bool MainWindow::loadSearchPage(bool newSearch) {
 
 bool MainWindow::loadListPage(ListLayout layout) {
     const Bytes body = whileBusy([&] { return httpFetch(state_.currentListUrl); });
-    if (showFetchProblem(this)) return false;
+    if (reportFetchProblem()) return false;
     const ListPage page = parseListPage(textOf(body), layout);
     showPage(page.pageCount, page.rows, page.progressLines);
     return true;
@@ -400,6 +402,16 @@ void MainWindow::fitSizeColumn() {
     bookList_->setColumnWidth(kSizeColumn, bookList_->columnWidth(kSizeColumn) + moved);
 }
 
+bool MainWindow::reportFetchProblem() {
+    const std::string problem = lastFetchProblem();
+    if (problem.empty()) return false;
+    // The status bar says it too: "加载完毕！" from the page before would claim the opposite.
+    const QString text = QStringLiteral("读取网页失败：") + QString::fromStdString(problem);
+    setStatusText(text);
+    showMessage(this, text);
+    return true;
+}
+
 void MainWindow::setStatusText(const QString& text) {
     statusBarPart0_->setText(text);
 }
@@ -418,6 +430,18 @@ void MainWindow::openHelpPage() {
 
 void MainWindow::showReaderWindow() {
     windows_.showReader();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Enter on a selected row opens it as a double-click does.
+    if (watched == bookList_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && bookList_->currentItem()) {
+            openBookDetail();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -47,6 +47,7 @@ class MainWindow : public QWidget {
     bool loadSearchPage(bool newSearch = false);
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
@@ -58,6 +59,8 @@ class MainWindow : public QWidget {
     void appendBookRow(const BookRow& row);
     void fitSizeColumn();
     void setStatusText(const QString& text);
+    // When the last request failed: the reason in the status bar and in a message; true then.
+    bool reportFetchProblem();
 
     AppState& state_;
     Windows windows_;  // the windows this one opens; they close with it

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <QShortcut>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <filesystem>
@@ -59,6 +60,8 @@ BookmarkWindow::BookmarkWindow(AppState& state, QWidget* parent) : QWidget(paren
     connect(bookmarkList_, &QTreeWidget::customContextMenuRequested, this,
             &BookmarkWindow::popUpBookmarkMenu);
     connect(deleteItem, &QAction::triggered, this, &BookmarkWindow::deleteBookmark);
+    connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this,
+            &QWidget::close);
 
     // Created: the controls exist now.
     listBookmarks();

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 #include <filesystem>
 #include <system_error>
@@ -20,7 +21,8 @@ DownloadWindow::DownloadWindow(AppState& state, QWidget* parent) : QWidget(paren
     setObjectName(QStringLiteral("DownloadWindow"));
     setWindowFlag(Qt::Window);
     setWindowTitle(QStringLiteral("澄卷小说下载阅读助手"));
-    setFixedSize(clientSizeFor(390, 108));
+    // Taller than the bare progress display by the row of the cancel button.
+    setFixedSize(clientSizeFor(390, 108 + 32));
     const int width = this->width();
 
     downloadProgress_ = named(new QProgressBar(this), "DownloadProgress");
@@ -47,11 +49,16 @@ DownloadWindow::DownloadWindow(AppState& state, QWidget* parent) : QWidget(paren
     adRemovalLabel_->setGeometry(0, 36, width, 24);
     adRemovalLabel_->hide();
 
+    cancelDownloadButton_ =
+        named(new QPushButton(QStringLiteral("取消下载"), this), "CancelDownloadButton");
+    cancelDownloadButton_->setGeometry(width - 96, 68, 84, 26);
+
     downloadTimer_ = named(new QTimer(this), "DownloadTimer");
     downloadTimer_->setInterval(1000);
 
     // Event bindings.
     connect(downloadTimer_, &QTimer::timeout, this, &DownloadWindow::showDownloadProgress);
+    connect(cancelDownloadButton_, &QPushButton::clicked, this, &DownloadWindow::cancelDownload);
 
     // Created: the controls exist now.
     downloadTimer_->start();
@@ -147,7 +154,6 @@ void DownloadWindow::finishBookDownload() {
     transferring_ = false;
     downloadTimer_->stop();
     const QString title = toQString(title_);
-    std::error_code ignored;
 
     DownloadOutcome outcome;
     if (state_.fileDownloader)
@@ -155,7 +161,7 @@ void DownloadWindow::finishBookDownload() {
     else
         outcome.stopped = true;  // the program is ending
     if (!outcome.ok) {
-        std::filesystem::remove(paths_.temporaryFile, ignored);
+        removeLeftovers();
         // Stopped on purpose: nothing to tell.
         giveUp(outcome.stopped ? QString()
                                : QStringLiteral("《%1》下载失败：%2。")
@@ -164,7 +170,7 @@ void DownloadWindow::finishBookDownload() {
     }
     const FinishResult finished = finishCleanedBookFile(paths_);
     if (!finished.ok) {
-        std::filesystem::remove(paths_.temporaryFile, ignored);
+        removeLeftovers();
         giveUp(QStringLiteral("《%1》下载失败：%2。")
                    .arg(title, QString::fromStdString(finished.error)));
         return;
@@ -177,14 +183,25 @@ void DownloadWindow::finishBookDownload() {
     close();
 }
 
+void DownloadWindow::cancelDownload() {
+    cancelTransfer();
+    close();
+}
+
 // Stops a transfer that is still under way and removes what it wrote; a book downloaded earlier
-// stays as it was.
+// stays as it was, and a book folder this download made and left empty goes.
 void DownloadWindow::cancelTransfer() {
     if (!transferring_) return;
     transferring_ = false;
     if (state_.fileDownloader) state_.fileDownloader->stop();
+    removeLeftovers();
+}
+
+void DownloadWindow::removeLeftovers() {
     std::error_code ignored;
     std::filesystem::remove(paths_.temporaryFile, ignored);
+    if (std::filesystem::is_empty(paths_.bookFolder, ignored))
+        std::filesystem::remove(paths_.bookFolder, ignored);
 }
 
 // Tells the user (when there is something to tell) and closes the window once it is up.

@@ -9,6 +9,7 @@
 
 class QLabel;
 class QProgressBar;
+class QPushButton;
 class QTimer;
 
 namespace novel {
@@ -28,12 +29,16 @@ class DownloadWindow : public QWidget {
     // The downloader's events, handed over to this thread (see the request's callback).
     void onDownloadEvent(int event, int64_t a, int64_t b, int64_t c, int64_t d);
     void finishBookDownload();
+    // "取消下载": stops the transfer and closes the window, as closing it does.
+    void cancelDownload();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
 
   private:
     void cancelTransfer();
+    // The temporary file, and the book's folder when nothing else is in it.
+    void removeLeftovers();
     void giveUp(const QString& message);
 
     AppState& state_;
@@ -44,6 +49,7 @@ class DownloadWindow : public QWidget {
     QLabel* downloadedCaptionLabel_;
     QLabel* downloadedLabel_;
     QLabel* adRemovalLabel_;
+    QPushButton* cancelDownloadButton_;
     QTimer* downloadTimer_;
 
     // The book being downloaded, as it was when the download began.

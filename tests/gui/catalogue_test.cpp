@@ -503,6 +503,19 @@ class CatalogueTest : public QObject {
         choose(20);
         QVERIFY(state_->currentBook == current);
 
+        // Enter on a selected row opens it as a double-click does.
+        bookList()->setFocus();
+        bookList()->setCurrentItem(bookList()->topLevelItem(2));
+        bool enterOpened = false;
+        QTimer::singleShot(0, this, [&] {
+            if (auto* detail = window_->findChild<BookDetailWindow*>()) {
+                enterOpened = detail->isVisible();
+                detail->reject();
+            }
+        });
+        QTest::keyClick(bookList(), Qt::Key_Return);
+        QVERIFY(enterOpened);
+
         // A row from a single-book answer opens like any other.
         search(0, q(catalogue().book(demo_books::kOneChapterBlank)->title));
         const DetailView single = doubleClickRow(0);
@@ -565,6 +578,7 @@ class CatalogueTest : public QObject {
         QCOMPARE(messages_.size(), 2);
         QCOMPARE(messages_[0].text, unreachable);
         QCOMPARE(messages_[1].text, unreachable);
+        QCOMPARE(statusText(), unreachable);  // not the "加载完毕！" of an earlier page
         QCOMPARE(bookList()->topLevelItemCount(), 1);
         QCOMPARE(bookList()->topLevelItem(0)->text(1), QStringLiteral("孤本"));
         QCOMPARE(state_->currentListUrl, listUrl);

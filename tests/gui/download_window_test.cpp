@@ -3,7 +3,9 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <atomic>
@@ -327,6 +329,37 @@ class DownloadWindowTest : public QObject {
         QCOMPARE(filesUnder(cwd()), std::vector<fs::path>{fs::path("下载小说/样书/样书.txt")});
         QCOMPARE(readFileBytes(bookFolder("样书") / "样书.txt"),
                  Bytes("an older, good copy of the book"));
+    }
+
+    void cancellingStopsTheTransferAndTidiesUp() {
+        test::LoopbackServer server([this](httplib::Server& s) { serveGated(s, gate_); });
+        auto state = makeState();
+        // An older copy stays, and its folder with it.
+        writeOldBook("样书");
+        state->currentBook.title = toGbk("样书");
+        state->currentBook.txtPackageUrl = server.url("/slow.txt");
+        auto* window = new DownloadWindow(*state);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
+        QTRY_VERIFY(state->fileDownloader->received() > 0);
+        QPointer<DownloadWindow> watched(window);
+        window->findChild<QPushButton*>("CancelDownloadButton")->click();
+        QTRY_VERIFY(!watched);
+        QVERIFY(!state->fileDownloader->running());
+        QVERIFY(messages_.empty());
+        QCOMPARE(filesUnder(cwd()), std::vector<fs::path>{fs::path("下载小说/样书/样书.txt")});
+
+        // A first download of a book leaves no empty folder behind when it is cancelled.
+        state->currentBook.title = toGbk("新书");
+        window = new DownloadWindow(*state);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
+        QTRY_VERIFY(fs::exists(bookFolder("新书") / "VOREDI5.exe.tmp"));
+        watched = window;
+        window->findChild<QPushButton*>("CancelDownloadButton")->click();
+        QTRY_VERIFY(!watched);
+        QVERIFY(!fs::exists(bookFolder("新书")));
+        QVERIFY(fs::exists(bookFolder("样书") / "样书.txt"));
     }
 
     // Runs the real message loop, so it comes last.

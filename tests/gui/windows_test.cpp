@@ -224,9 +224,10 @@ class WindowsTest : public QObject {
         DownloadWindow window(state_);
         setMessageHook({});
         QCOMPARE(window.windowTitle(), QStringLiteral("澄卷小说下载阅读助手"));
-        QCOMPARE(window.size(), clientSizeFor(390, 108));
+        QCOMPARE(window.size(), clientSizeFor(390, 140));
         QVERIFY(isFixed(window));
         expectControls(window, {{"DownloadProgress", "QProgressBar"},
+                                {"CancelDownloadButton", "QPushButton"},
                                 {"FileSizeLabel", "QLabel"},
                                 {"DownloadedLabel", "QLabel"},
                                 {"AdRemovalLabel", "QLabel"},
@@ -282,6 +283,29 @@ class WindowsTest : public QObject {
         const QString notice = window.findChild<QPlainTextEdit*>("NoticeEdit")->toPlainText();
         QVERIFY(notice.contains(QStringLiteral("\n    本软件的部分模块来源于网络。\n")));
         QVERIFY(notice.contains(QString::fromStdString(config_.brandChinese)));
+        QVERIFY(!window.findChild<QLabel*>("HomePageLabel")->isHidden());
+
+        // Lines whose value is not configured are not shown.
+        AppState bare(SiteConfig{}, "http://127.0.0.1:1", QString(), QString());
+        AboutWindow plain(bare);
+        QVERIFY(plain.findChild<QLabel*>("HomePageLabel")->isHidden());
+        QVERIFY(plain.findChild<QLabel*>("MailLabel")->isHidden());
+        QVERIFY(plain.findChild<QLabel*>("ContactLabel")->isHidden());
+        QVERIFY(!plain.findChild<QLabel*>("AuthorLabel")->isHidden());
+    }
+
+    void escapeClosesTheBookmarkAndDetailWindows() {
+        BookmarkWindow bookmarks(state_);
+        bookmarks.show();
+        QVERIFY(QTest::qWaitForWindowActive(&bookmarks));
+        QTest::keyClick(&bookmarks, Qt::Key_Escape);
+        QTRY_VERIFY(!bookmarks.isVisible());
+
+        BookDetailWindow detail(state_);
+        detail.show();
+        QVERIFY(QTest::qWaitForWindowActive(&detail));
+        QTest::keyClick(&detail, Qt::Key_Escape);
+        QTRY_VERIFY(!detail.isVisible());
     }
 };
 
