@@ -106,9 +106,11 @@ std::optional<milliseconds> retryAfterPause(std::string_view value,
     }
     const time_t when = curl_getdate(trimmed.c_str(), nullptr);
     if (when == -1) return std::nullopt;
-    const auto wait = std::chrono::system_clock::from_time_t(when) - now;
-    if (wait <= std::chrono::system_clock::duration::zero()) return milliseconds(0);
-    return std::min(std::chrono::ceil<milliseconds>(wait), cap);
+    // In whole seconds, as dates are written: a far date must not overflow the clock's ticks.
+    const time_t from = std::chrono::system_clock::to_time_t(now);
+    if (when <= from) return milliseconds(0);
+    if (when - from >= static_cast<time_t>(longest.count())) return cap;
+    return std::chrono::seconds(when - from);
 }
 
 struct RequestEngine::Impl {

@@ -229,6 +229,7 @@ TEST(RequestEngine, RetryAfterValues) {
     EXPECT_EQ(retryAfterPause("Tue, 14 Nov 2023 22:13:25 GMT", now, 30s), 5000ms);
     EXPECT_EQ(retryAfterPause("Tue, 14 Nov 2023 23:13:20 GMT", now, 30s), 30000ms);
     EXPECT_EQ(retryAfterPause("Mon, 13 Nov 2023 22:13:20 GMT", now, 30s), 0ms);
+    EXPECT_EQ(retryAfterPause("Fri, 31 Dec 9999 23:59:59 GMT", now, 30s), 30000ms);
     EXPECT_EQ(retryAfterPause("", now, 30s), std::nullopt);
     EXPECT_EQ(retryAfterPause("soon", now, 30s), std::nullopt);
     EXPECT_EQ(retryAfterPause("-5", now, 30s), std::nullopt);
