@@ -135,6 +135,34 @@ TEST(RequestEngine, RequestsGoOutAsHttpFetchAndFetchPlainSendThem) {
     EXPECT_EQ(refused.attempts, 1);
 }
 
+TEST(RequestEngine, SharesTheRunsCookiesAndRefusesToWaitOnItself) {
+    LoopbackServer server([](httplib::Server& s) {
+        s.Get("/jar/set", [](const httplib::Request& req, httplib::Response& res) {
+            res.set_header("Set-Cookie", req.get_param_value("n") + "=1; path=/jar");
+            answer(res, 200, "set");
+        });
+        s.Get("/jar/echo", [](const httplib::Request& req, httplib::Response& res) {
+            answer(res, 200, req.get_header_value("Cookie"));
+        });
+    });
+    // "localhost", so the cookies stay away from the other tests' 127.0.0.1 requests.
+    const std::string site = "http://localhost:" + std::to_string(server.port());
+    RequestEngine engine(quick());
+    EXPECT_TRUE(engine.fetch({site + "/jar/set?n=engine"}).ok());
+    httpFetch(site + "/jar/set?n=blocking");
+    EXPECT_THAT(httpFetch(site + "/jar/echo"), ::testing::HasSubstr("engine=1"));
+    const FetchResult echoed = engine.fetch({site + "/jar/echo", RequestStyle::Plain});
+    EXPECT_THAT(echoed.body, ::testing::HasSubstr("blocking=1"));
+
+    // Waiting for the engine on its own thread would never end.
+    std::promise<FetchResult> inner;
+    engine.submit({site + "/jar/echo"},
+                  [&](FetchResult) { inner.set_value(engine.fetch({site + "/jar/echo"})); });
+    std::future<FetchResult> refused = inner.get_future();
+    ASSERT_EQ(refused.wait_for(20s), std::future_status::ready);
+    EXPECT_EQ(refused.get().problem, "无法开始读取网页");
+}
+
 TEST(RequestEngine, PassingFailuresAreTriedAgain) {
     std::atomic<int> flaky = 0, reset = 0, broken = 0;
     LoopbackServer server([&](httplib::Server& s) {
