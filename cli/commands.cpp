@@ -4,7 +4,6 @@
 
 #include "cli/command_handlers.h"
 #include "demo/demo_site.h"
-#include "web/http.h"
 
 namespace novel::cli {
 
@@ -65,6 +64,23 @@ std::string Context::siteUrl() {
     return demo_->url();
 }
 
+RequestEngine& Context::engine() {
+    if (!engine_) {
+        EngineOptions options;
+        options.pageTimeLimitSeconds = siteConfig().pageTimeLimitSeconds;
+        engine_ = std::make_unique<RequestEngine>(options);
+    }
+    return *engine_;
+}
+
+FetchResult fetchPage(Context& context, const std::string& url, RequestStyle style) {
+    return context.engine().fetch({url, style});
+}
+
+const Bytes& pageBytes(const FetchResult& result) {
+    return result.ok() ? result.body : result.errorPage;
+}
+
 int fetchCommand(Context& context, const Arguments& arguments) {
     bool plain = false;
     std::string url;
@@ -79,10 +95,12 @@ int fetchCommand(Context& context, const Arguments& arguments) {
     }
     if (url.empty()) return kExitUsage;
 
-    const Bytes body = plain ? fetchPlain(url) : httpFetch(url);
+    const FetchResult result =
+        fetchPage(context, url, plain ? RequestStyle::Plain : RequestStyle::Page);
+    const Bytes& body = pageBytes(result);
     if (body.empty()) {
         std::fprintf(context.err, "novel: fetch: nothing came back from %s (%s)\n", url.c_str(),
-                     lastFetchProblem().c_str());
+                     result.problem.c_str());
         return kExitFailure;
     }
     if (!writeBytes(context.out, body)) {
@@ -123,7 +141,6 @@ int runCli(const Arguments& arguments, std::FILE* out, std::FILE* err) {
         return kExitUsage;
     }
 
-    setPageTimeLimit(context.siteConfig().pageTimeLimitSeconds);
     const std::string& name = arguments[next];
     for (const Command& command : commands()) {
         if (command.name != name) continue;

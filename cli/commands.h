@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "catalogue/site_config.h"
+#include "web/request_engine.h"
 
 namespace novel {
 class DemoSite;
@@ -37,11 +38,20 @@ struct Context {
     // The site to read: --site, else the configured site; when that is the demo site, it is
     // started in-process on first use. Empty when the demo site could not start.
     std::string siteUrl();
+    // The run's request engine, bounded by the configured page time limit.
+    RequestEngine& engine();
 
   private:
     std::optional<SiteConfig> siteConfig_;
     std::unique_ptr<DemoSite> demo_;
+    std::unique_ptr<RequestEngine> engine_;  // ends its requests before the demo site stops
 };
+
+// Reads one page through the run's engine and waits for it.
+FetchResult fetchPage(Context& context, const std::string& url,
+                      RequestStyle style = RequestStyle::Page);
+// What a page reader gets to see: the page, or the site's own error page when it sent one.
+const Bytes& pageBytes(const FetchResult& result);
 
 using Arguments = std::vector<std::string>;
 

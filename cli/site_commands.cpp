@@ -14,7 +14,6 @@
 #include "demo/demo_site.h"
 #include "reader/chapter.h"
 #include "reader/toc_parser.h"
-#include "web/http.h"
 
 namespace novel::cli {
 namespace {
@@ -65,8 +64,10 @@ Json rowsJson(const std::vector<BookRow>& rows) {
 }
 
 // Exit status after printing: a fetch that brought nothing back is a failure, said in one line.
-int afterFetch(Context& context, const char* command, const std::string& url, const Bytes& body) {
-    const std::string problem = lastFetchProblem();
+int afterFetch(Context& context, const char* command, const std::string& url,
+               const FetchResult& page) {
+    const Bytes& body = pageBytes(page);
+    const std::string& problem = page.problem;
     if (!body.empty() && problem.empty()) return kExitOk;
     if (body.empty()) {
         std::fprintf(context.err, "novel: %s: nothing came back from %s (%s)\n", command,
@@ -122,12 +123,13 @@ int listCommand(Context& context, const Arguments& arguments) {
     const CatalogueEntry& entry = kCatalogueList[*index];
     const PageParser parser = *page == 1 ? entry.firstPage : entry.pageTurns;
     const std::string url = listPageUrl(site, *index, *page);
-    const Bytes body = httpFetch(url);
-    const ListPage list = parseListPage(
-        textOf(body), parser == PageParser::Ranking ? ListLayout::Ranking : ListLayout::Category);
+    const FetchResult fetched = fetchPage(context, url);
+    const ListPage list =
+        parseListPage(textOf(pageBytes(fetched)),
+                      parser == PageParser::Ranking ? ListLayout::Ranking : ListLayout::Category);
     print(context,
           Json{{"url", url}, {"pageCount", list.pageCount}, {"rows", rowsJson(list.rows)}});
-    return afterFetch(context, "list", url, body);
+    return afterFetch(context, "list", url, fetched);
 }
 
 int searchCommand(Context& context, const Arguments& arguments) {
@@ -141,8 +143,8 @@ int searchCommand(Context& context, const Arguments& arguments) {
     const Text keyword = toGbk(arguments[1]);
     const SearchType type = arguments[0] == "title" ? SearchType::Title : SearchType::Author;
     const std::string url = searchUrl(site, type, keyword, *page);
-    const Bytes body = httpFetch(url);
-    const SearchPage result = parseSearchPage(textOf(body), keyword, 0);
+    const FetchResult fetched = fetchPage(context, url);
+    const SearchPage result = parseSearchPage(textOf(pageBytes(fetched)), keyword, 0);
 
     Json out{{"url", url}, {"rows", rowsJson(result.rows)}};
     switch (result.answer) {
@@ -160,14 +162,14 @@ int searchCommand(Context& context, const Arguments& arguments) {
             break;
     }
     print(context, out);
-    return afterFetch(context, "search", url, body);
+    return afterFetch(context, "search", url, fetched);
 }
 
 int bookCommand(Context& context, const Arguments& arguments) {
     if (arguments.size() != 1) return kExitUsage;
     const std::string& url = arguments[0];
-    const Bytes body = fetchPlain(url);
-    const BookPage book = parseBookPage(textOf(body));
+    const FetchResult fetched = fetchPage(context, url, RequestStyle::Plain);
+    const BookPage book = parseBookPage(textOf(pageBytes(fetched)));
     print(context, Json{{"bookUrl", url},
                         {"bookUrlStem", utf8(bookUrlStem(url))},
                         {"txtPackageUrl", utf8(book.txtPackageUrl)},
@@ -175,29 +177,29 @@ int bookCommand(Context& context, const Arguments& arguments) {
                         {"lastUpdate", utf8(book.lastUpdate)},
                         {"wordCount", utf8(book.wordCount)},
                         {"synopsis", utf8(book.synopsis)}});
-    return afterFetch(context, "book", url, body);
+    return afterFetch(context, "book", url, fetched);
 }
 
 int tocCommand(Context& context, const Arguments& arguments) {
     if (arguments.size() != 2) return kExitUsage;
     const std::string& url = arguments[0];
-    const Bytes body = fetchPlain(url);
+    const FetchResult fetched = fetchPage(context, url, RequestStyle::Plain);
     Json chapters = Json::array();
-    for (const ChapterEntry& c : parseTableOfContents(textOf(body), bookUrlStem(arguments[1])))
+    for (const ChapterEntry& c :
+         parseTableOfContents(textOf(pageBytes(fetched)), bookUrlStem(arguments[1])))
         chapters.push_back(
             Json{{"id", utf8(c.id)}, {"title", utf8(c.title)}, {"url", utf8(c.url)}});
     print(context, Json{{"chapters", chapters}});
-    return afterFetch(context, "toc", url, body);
+    return afterFetch(context, "toc", url, fetched);
 }
 
 int chapterCommand(Context& context, const Arguments& arguments) {
     if (arguments.size() != 1) return kExitUsage;
     const std::string& url = arguments[0];
-    const Bytes body = httpFetch(url);
-    print(
-        context,
-        Json{{"text", utf8(chapterTextFromPage(textOf(body), context.siteConfig().brandWords()))}});
-    return afterFetch(context, "chapter", url, body);
+    const FetchResult fetched = fetchPage(context, url);
+    print(context, Json{{"text", utf8(chapterTextFromPage(textOf(pageBytes(fetched)),
+                                                          context.siteConfig().brandWords()))}});
+    return afterFetch(context, "chapter", url, fetched);
 }
 
 namespace {

@@ -13,6 +13,7 @@
 #include "reader/toc_parser.h"
 #include "web/gbk.h"
 #include "web/regex_object.h"
+#include "web/request_engine.h"
 #include "web/text.h"
 
 namespace novel::fuzz {
@@ -141,6 +142,13 @@ void bookmarkFile(std::string_view input) {
         check(again.chapters == read.chapters);
         check(again.bookTitle == read.bookTitle && again.chapterTitle == read.chapterTitle);
     }
+}
+
+void retryAfter(std::string_view input) {
+    // A server's Retry-After never asks for a negative wait or one past the cap.
+    const auto now = std::chrono::system_clock::from_time_t(1700000000);
+    const auto pause = retryAfterPause(input, now, std::chrono::seconds(30));
+    check(!pause || (pause->count() >= 0 && pause->count() <= 30000));
 }
 
 }  // namespace novel::fuzz

@@ -15,15 +15,22 @@ void pageParsers(std::string_view input);
 void siteConfig(std::string_view input);
 void bookmarkFile(std::string_view input);
 void readerSettings(std::string_view input);
+void retryAfter(std::string_view input);
 
 struct Target {
     const char* name;
     void (*run)(std::string_view input);
 };
 inline constexpr Target kTargets[] = {
-    {"text", &textPrimitives},    {"regex", &regexObject},
-    {"parsers", &pageParsers},    {"site_config", &siteConfig},
-    {"bookmarks", &bookmarkFile}, {"reader_settings", &readerSettings},
+    // clang-format off
+    {"text", &textPrimitives},
+    {"regex", &regexObject},
+    {"parsers", &pageParsers},
+    {"site_config", &siteConfig},
+    {"bookmarks", &bookmarkFile},
+    {"reader_settings", &readerSettings},
+    {"retry_after", &retryAfter},
+    // clang-format on
 };
 
 }  // namespace novel::fuzz

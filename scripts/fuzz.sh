@@ -20,7 +20,16 @@ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNOVEL_FUZZ
 cmake --build build-fuzz -j "$(nproc)" >/dev/null
 
 failed=0
-for target in text regex parsers site_config bookmarks reader_settings; do
+targets=(
+    text
+    regex
+    parsers
+    site_config
+    bookmarks
+    reader_settings
+    retry_after
+)
+for target in "${targets[@]}"; do
     corpus=build-fuzz/corpus/$target
     findings=build-fuzz/findings/$target
     mkdir -p "$corpus" "$findings"

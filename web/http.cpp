@@ -9,9 +9,15 @@
 #include <string>
 #include <unordered_set>
 
+#include "web/curl_request.h"
+
 namespace novel {
 
 namespace {
+
+using curl::EasyHandle;
+using curl::HeaderList;
+using curl::Transfer;
 
 // Raw response headers of this size or more do not fit the 5000-byte buffer (terminator
 // included) they have always been read into; such a response reports blanks and no cookies.
@@ -22,48 +28,15 @@ constexpr long kMaxRedirects = 20;
 std::atomic<long> pageTimeLimitSeconds{kDefaultPageTimeLimitSeconds};
 thread_local std::string fetchProblem;
 
-// The words for a transfer that gave no usable page; empty when it did.
-std::string describeOutcome(CURLcode result, bool answered, long status) {
-    switch (result) {
-        case CURLE_OK:
-            return status >= 400 ? "网站返回错误 " + std::to_string(status) : std::string();
-        case CURLE_COULDNT_RESOLVE_HOST:
-        case CURLE_COULDNT_CONNECT:
-            return "无法连接网站";
-        case CURLE_OPERATION_TIMEDOUT:
-            return answered ? "网页读取超时" : "网站没有响应（超时）";
-        case CURLE_TOO_MANY_REDIRECTS:
-            return "网页跳转次数过多";
-        case CURLE_PARTIAL_FILE:
-        case CURLE_RECV_ERROR:
-        case CURLE_GOT_NOTHING:
-            return answered ? "网页没有读完，连接中断了" : "网站没有回应";
-        case CURLE_OUT_OF_MEMORY:
-        case CURLE_WRITE_ERROR:
-            return "网页太大，无法读入";
-        default:
-            return std::string("网络错误（") + curl_easy_strerror(result) + "）";
-    }
-}
-
 // Runs the transfer under the page time limit and records how it went for lastFetchProblem.
 CURLcode performPage(CURL* h, const bool& answered) {
     curl_easy_setopt(h, CURLOPT_TIMEOUT, pageTimeLimitSeconds.load());
     const CURLcode result = curl_easy_perform(h);
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
-    fetchProblem = describeOutcome(result, answered, status);
+    fetchProblem = curl::describeOutcome(result, answered, status);
     return result;
 }
-
-struct EasyDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-struct ListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
-using HeaderList = std::unique_ptr<curl_slist, ListDeleter>;
 
 // Process-wide libcurl state: one cookie store for the run, shared by every request that does not
 // bring its own cookies, and the one handle fetchPlain keeps. Never destroyed, so a request made
@@ -104,14 +77,6 @@ class CurlRuntime {
     std::array<std::mutex, CURL_LOCK_DATA_LAST> locks_;
 };
 
-// What one transfer collects. With redirects followed, only the last response counts: a new
-// status line starts the headers (and the body) afresh.
-struct Transfer {
-    Bytes body;
-    std::string headers;
-    bool answered = false;  // some response line came back from the server
-};
-
 size_t onBody(char* data, size_t size, size_t count, void* user) {
     try {
         static_cast<Transfer*>(user)->body.append(data, size * count);
@@ -141,6 +106,94 @@ bool isHttps(std::string_view url) {
     return lowerAscii(leftBytes(url, 5)) == "https";
 }
 
+bool appendHeader(HeaderList& list, const std::string& line) {
+    curl_slist* grown = curl_slist_append(list.get(), line.c_str());
+    if (grown == nullptr) return false;
+    list.release();
+    list.reset(grown);
+    return true;
+}
+
+bool hasHeaderLine(const TextList& lines, std::string_view lowerName) {
+    for (const Text& line : lines) {
+        if (lowerAscii(leftBytes(line, static_cast<int>(lowerName.size()))) == lowerName)
+            return true;
+    }
+    return false;
+}
+
+// fetchPlain's GET: HTTP/1.0 with its own agent and "Accept: */*" only.
+bool setPlainOptions(CURL* h, HeaderList* headers) {
+    HeaderList list;
+    if (!appendHeader(list, "Accept: */*")) return false;
+    const std::string agent(kPlainUserAgent);
+    curl::setCommonOptions(h);
+    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+    curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, list.get());
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    // One request per connection, as HTTP/1.0 means: a kept connection that the server has
+    // meanwhile closed would otherwise fail the next read now and then.
+    curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
+    curl::useSharedCookies(h);
+    *headers = std::move(list);
+    return true;
+}
+
+Text normalisedResponseHeaders(std::string_view raw) {
+    if (raw.size() >= kResponseHeaderLimit) return Text(kResponseHeaderLimit, ' ');
+    return replaceText(textOf(raw), "Set-Cookie", "Set-Cookie", 1, -1, false);
+}
+
+Text cookiesSetBy(std::string_view responseHeaders) {
+    Text cookies;
+    for (const Text& line : splitText(responseHeaders, "\r\n")) {
+        if (findText(line, "Set-Cookie") == -1) continue;
+        Text value = findText(line, ";") == -1
+                         ? trimBlanks(replaceText(line, "Set-Cookie:", {}, 1, -1, false))
+                         : trimBlanks(textBetween(line, "Set-Cookie:", ";"));
+        cookies += concatTexts(value, "; ");
+    }
+    if (!cookies.empty()) cookies.resize(cookies.size() - 2);
+    return cookies;
+}
+
+Text cookieName(std::string_view item) {
+    int equals = findText(item, "=");
+    return trimBlanks(equals == -1 ? item : item.substr(0, equals - 1));
+}
+
+}  // namespace
+
+namespace curl {
+
+void initialise() {
+    CurlRuntime::instance();
+}
+
+std::string describeOutcome(CURLcode result, bool answered, long status) {
+    switch (result) {
+        case CURLE_OK:
+            return status >= 400 ? "网站返回错误 " + std::to_string(status) : std::string();
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_CONNECT:
+            return "无法连接网站";
+        case CURLE_OPERATION_TIMEDOUT:
+            return answered ? "网页读取超时" : "网站没有响应（超时）";
+        case CURLE_TOO_MANY_REDIRECTS:
+            return "网页跳转次数过多";
+        case CURLE_PARTIAL_FILE:
+        case CURLE_RECV_ERROR:
+        case CURLE_GOT_NOTHING:
+            return answered ? "网页没有读完，连接中断了" : "网站没有回应";
+        case CURLE_OUT_OF_MEMORY:
+        case CURLE_WRITE_ERROR:
+            return "网页太大，无法读入";
+        default:
+            return std::string("网络错误（") + curl_easy_strerror(result) + "）";
+    }
+}
+
 // The address handed to libcurl: scheme, host and port as urlHost/urlPort see them, then the
 // path. Blanks and control bytes are escaped because libcurl refuses an address holding them.
 std::string requestUrl(std::string_view url) {
@@ -160,10 +213,10 @@ std::string requestUrl(std::string_view url) {
     return out;
 }
 
-// Options every request shares: web protocols only (redirects included, so an HTTP page may
-// move to HTTPS), a direct connection, and the two time-outs that keep a dead or stalled server
-// from blocking the caller for good. Certificates are verified (libcurl's default). libcurl keeps
-// no page cache, so nothing is needed to make every request reach the server.
+// Web protocols only (redirects included, so an HTTP page may move to HTTPS), a direct
+// connection, and the two time-outs that keep a dead or stalled server from blocking the caller
+// for good. Certificates are verified (libcurl's default). libcurl keeps no page cache, so nothing
+// is needed to make every request reach the server.
 void setCommonOptions(CURL* handle) {
     curl_easy_setopt(handle, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -178,36 +231,20 @@ void setCommonOptions(CURL* handle) {
     curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &onHeaderLine);
 }
 
-void setTransfer(CURL* handle, const std::string& url, Transfer* transfer) {
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+void setTransfer(CURL* handle, const std::string& address, Transfer* transfer) {
+    curl_easy_setopt(handle, CURLOPT_URL, address.c_str());
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, transfer);
     curl_easy_setopt(handle, CURLOPT_HEADERDATA, transfer);
 }
 
-// The run's cookie store: an empty cookie file name switches the engine on without reading a file.
+// An empty cookie file name switches the engine on without reading a file.
 void useSharedCookies(CURL* handle) {
     curl_easy_setopt(handle, CURLOPT_SHARE, CurlRuntime::instance().cookieShare());
     curl_easy_setopt(handle, CURLOPT_COOKIEFILE, "");
 }
 
-bool appendHeader(HeaderList& list, const std::string& line) {
-    curl_slist* grown = curl_slist_append(list.get(), line.c_str());
-    if (grown == nullptr) return false;
-    list.release();
-    list.reset(grown);
-    return true;
-}
-
-bool hasHeaderLine(const TextList& lines, std::string_view lowerName) {
-    for (const Text& line : lines) {
-        if (lowerAscii(leftBytes(line, static_cast<int>(lowerName.size()))) == lowerName)
-            return true;
-    }
-    return false;
-}
-
-// The header block as libcurl sends it: one entry per line. Empty entries tell libcurl to drop
-// a header it would add by itself, so the wire carries what the block says and no more.
+// Empty entries tell libcurl to drop a header it would add by itself, so the wire carries what
+// the block says and no more.
 HeaderList headerListFrom(std::string_view block) {
     HeaderList list;
     TextList lines;
@@ -246,30 +283,25 @@ Text headerBlock(std::string_view url, std::string_view extraHeaders, std::strin
     return block;
 }
 
-Text normalisedResponseHeaders(std::string_view raw) {
-    if (raw.size() >= kResponseHeaderLimit) return Text(kResponseHeaderLimit, ' ');
-    return replaceText(textOf(raw), "Set-Cookie", "Set-Cookie", 1, -1, false);
+void setPageOptions(CURL* h, const Text& agent, curl_slist* headers, bool noRedirect) {
+    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, noRedirect ? 0L : 1L);
 }
 
-Text cookiesSetBy(std::string_view responseHeaders) {
-    Text cookies;
-    for (const Text& line : splitText(responseHeaders, "\r\n")) {
-        if (findText(line, "Set-Cookie") == -1) continue;
-        Text value = findText(line, ";") == -1
-                         ? trimBlanks(replaceText(line, "Set-Cookie:", {}, 1, -1, false))
-                         : trimBlanks(textBetween(line, "Set-Cookie:", ";"));
-        cookies += concatTexts(value, "; ");
-    }
-    if (!cookies.empty()) cookies.resize(cookies.size() - 2);
-    return cookies;
+bool setStyleOptions(CURL* h, RequestStyle style, std::string_view url, HeaderList* headers) {
+    if (style == RequestStyle::Plain) return setPlainOptions(h, headers);
+    HeaderList list = headerListFrom(headerBlock(url, {}, {}));
+    if (!list) return false;
+    setCommonOptions(h);
+    setPageOptions(h, agentFrom({}), list.get(), false);
+    useSharedCookies(h);
+    *headers = std::move(list);
+    return true;
 }
 
-Text cookieName(std::string_view item) {
-    int equals = findText(item, "=");
-    return trimBlanks(equals == -1 ? item : item.substr(0, equals - 1));
-}
-
-}  // namespace
+}  // namespace curl
 
 Bytes httpFetch(std::string_view url, int method, std::string_view postText, Text* cookies,
                 Text* returnedCookies, Text* extraHeaders, Text* responseHeaders, bool noRedirect,
@@ -278,29 +310,26 @@ Bytes httpFetch(std::string_view url, int method, std::string_view postText, Tex
     try {
         if (method < 0 || method > 2) method = 0;
         const Text callerHeaders = extraHeaders ? *extraHeaders : Text();
-        const Text agent = agentFrom(callerHeaders);
-        const Text block = headerBlock(url, callerHeaders, cookies ? *cookies : Text());
+        const Text agent = curl::agentFrom(callerHeaders);
+        const Text block = curl::headerBlock(url, callerHeaders, cookies ? *cookies : Text());
         const bool sendsBody = method != 0;
         const Bytes body = postBytes && !postBytes->empty() ? *postBytes : Bytes(postText);
 
         EasyHandle handle(curl_easy_init());
-        HeaderList headers = headerListFrom(block);
+        HeaderList headers = curl::headerListFrom(block);
         if (!handle || !headers) return {};
         CURL* h = handle.get();
         Transfer transfer;
-        const std::string address = requestUrl(url);
-        setCommonOptions(h);
-        setTransfer(h, address, &transfer);
-        curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-        curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());
-        curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
-        curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, noRedirect ? 0L : 1L);
+        const std::string address = curl::requestUrl(url);
+        curl::setCommonOptions(h);
+        curl::setTransfer(h, address, &transfer);
+        curl::setPageOptions(h, agent, headers.get(), noRedirect);
         if (!proxy.empty()) {
             const std::string proxyText(proxy);
             curl_easy_setopt(h, CURLOPT_PROXY, proxyText.c_str());  // libcurl copies it
         }
         // A caller who brings cookies manages them alone: no cookie engine for this request.
-        if (!cookies) useSharedCookies(h);
+        if (!cookies) curl::useSharedCookies(h);
         if (method == 1) {
             curl_easy_setopt(h, CURLOPT_POST, 1L);
             curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
@@ -343,18 +372,8 @@ CURL* plainHandle(CurlRuntime& runtime) {
     if (runtime.plainHandle) return runtime.plainHandle.get();
     EasyHandle handle(curl_easy_init());
     HeaderList headers;
-    if (!handle || !appendHeader(headers, "Accept: */*")) return nullptr;
-    const std::string agent(kPlainUserAgent);
+    if (!handle || !setPlainOptions(handle.get(), &headers)) return nullptr;
     CURL* h = handle.get();
-    setCommonOptions(h);
-    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
-    curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-    // One request per connection, as HTTP/1.0 means: a kept connection that the server has
-    // meanwhile closed would otherwise fail the next read now and then.
-    curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
-    useSharedCookies(h);
     runtime.plainHeaders = std::move(headers);
     runtime.plainHandle = std::move(handle);
     return h;
@@ -370,8 +389,8 @@ Bytes fetchPlain(std::string_view url) {
         CURL* h = plainHandle(runtime);
         if (h == nullptr) return {};
         Transfer transfer;
-        const std::string address = requestUrl(url);
-        setTransfer(h, address, &transfer);
+        const std::string address = curl::requestUrl(url);
+        curl::setTransfer(h, address, &transfer);
         if (performPage(h, transfer.answered) != CURLE_OK) return {};
         return std::move(transfer.body);
     } catch (...) {
