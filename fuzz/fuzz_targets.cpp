@@ -9,6 +9,8 @@
 #include "catalogue/search_parser.h"
 #include "catalogue/site_config.h"
 #include "reader/chapter.h"
+#include "reader/font_faces.h"
+#include "reader/reader_style.h"
 #include "reader/toc_parser.h"
 #include "web/gbk.h"
 #include "web/regex_object.h"
@@ -128,6 +130,23 @@ void bookmarkFile(std::string_view input) {
         const Bookmark again = parseBookmark(formatBookmark(read));
         check(again.chapters == read.chapters);
         check(again.bookTitle == read.bookTitle && again.chapterTitle == read.chapterTitle);
+    }
+}
+
+void readerTemplates(std::string_view input) {
+    // The three configuration files as stored, then the page built from them.
+    auto p = parts(input, 3);
+    const ReaderTemplates templates{Text(p[0]), Text(p[1]), Text(p[2])};
+    const Text fontStyle = fontFamilyStyle(templates.head);
+    const Text page =
+        buildReaderPage(templates.head, templates.bodyStyle, templates.script, "T", "x");
+    check(page == concatTexts(templates.head, templates.bodyStyle, fontStyle, templates.script,
+                              "T</br></br>x</center>"));
+    // Only a known choice gets a rule, and that rule names it first.
+    if (!fontStyle.empty()) {
+        const ReaderStyle style = styleOf(templates);
+        check(!fontFamilyList(style.fontFamily).empty());
+        check(fontStyle.find(concatTexts("font-family:\"", style.fontFamily, "\",")) != Text::npos);
     }
 }
 
