@@ -8,7 +8,7 @@ packages=(
     libcurl4-openssl-dev libpcre2-dev libcpp-httplib-dev nlohmann-json3-dev
     libgtest-dev libgmock-dev libbenchmark-dev libjpeg62-turbo-dev
     fonts-wqy-microhei fonts-wqy-zenhei fonts-noto-cjk fonts-arphic-uming fonts-arphic-ukai
-    fonts-cwtex-fs
+    fonts-cwtex-fs desktop-file-utils dpkg-dev file
     xvfb xauth curl perl
 )
 
