@@ -4,6 +4,7 @@
 #include <QStandardPaths>
 #include <utility>
 
+#include "app/program_folders.h"
 #include "web/file_io.h"
 #include "web/http.h"
 
@@ -11,7 +12,7 @@ namespace novel {
 
 std::unique_ptr<AppState> AppState::forProgram() {
     const QString programFolder = QCoreApplication::applicationDirPath();
-    SiteConfig config = loadSiteConfig((programFolder + QStringLiteral("/site.ini")).toStdString());
+    SiteConfig config = loadSiteConfig(siteIniFor(programFolder).toStdString());
     std::string site = config.site;
     std::unique_ptr<DemoSite> demoSite;
     if (config.usesDemoSite()) {
@@ -54,7 +55,7 @@ void AppState::runExitCleanup() {
 
 QString htmlFolderFor(const QString& programFolder) {
     const QString beside = programFolder + QStringLiteral("/html");
-    if (folderIsWritable(beside.toStdString())) return beside;
+    if (!isInstalledProgram(programFolder) && folderIsWritable(beside.toStdString())) return beside;
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
            QStringLiteral("/html");
 }

@@ -18,7 +18,7 @@ class Windows;
 
 class AppState {
   public:
-    // The state of the running program: site.ini beside the executable, the demo site started when
+    // The state of the running program: site.ini as siteIniFor finds it, the demo site started when
     // the configuration asks for it, the html folder chosen as htmlFolderFor says.
     static std::unique_ptr<AppState> forProgram();
 
@@ -59,7 +59,8 @@ class AppState {
 };
 
 // programFolder + "/html" when files can be made there, otherwise the same folder under the user's
-// data folder, so settings and bookmarks are never silently lost.
+// data folder, so settings and bookmarks are never silently lost. An installed program always
+// uses the data folder.
 QString htmlFolderFor(const QString& programFolder);
 
 }  // namespace novel

@@ -75,11 +75,13 @@ void drawOpenBook(QPainter& p, qreal centre, qreal spineTop, qreal half, qreal h
 
 }  // namespace
 
-QIcon programIcon() {
-    QPixmap pixmap(48, 48);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
+QImage programIconImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    // Drawn on a 48-unit grid, so every size is the same picture.
+    p.scale(size / 48.0, size / 48.0);
     QLinearGradient background(0, 0, 0, 48);
     background.setColorAt(0, QColor(0x4f, 0x95, 0xe8));
     background.setColorAt(1, QColor(0x1d, 0x5c, 0xb0));
@@ -88,7 +90,13 @@ QIcon programIcon() {
     p.drawRoundedRect(QRectF(1, 1, 46, 46), 9, 9);
     drawOpenBook(p, 24, 15, 16, 22, QColor(0x12, 0x3d, 0x7a), QColor(0xfb, 0xf8, 0xef),
                  QColor(0x9c, 0xae, 0xc8));
-    return QIcon(pixmap);
+    return image;
+}
+
+QIcon programIcon() {
+    QIcon icon;
+    for (int size : kProgramIconSizes) icon.addPixmap(QPixmap::fromImage(programIconImage(size)));
+    return icon;
 }
 
 QImage bannerImage() {

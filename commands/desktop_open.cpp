@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <utility>
 
+#include "app/program_folders.h"
+
 namespace novel {
 namespace {
 
@@ -47,7 +49,7 @@ void showItemInFileManager(const QString& path) {
 
 QUrl makerPageUrl(const std::string& configured, const QString& programFolder) {
     const QString address = QString::fromStdString(configured).trimmed();
-    if (address.isEmpty()) return QUrl::fromLocalFile(programFolder + QStringLiteral("/help.html"));
+    if (address.isEmpty()) return QUrl::fromLocalFile(helpPageFor(programFolder));
     return QUrl::fromUserInput(address);
 }
 
@@ -61,7 +63,7 @@ void openMakerPage(const std::string& configured, const QString& programFolder) 
 }
 
 void openDownloadFolder(const QString& programFolder) {
-    const QString path = programFolder + QStringLiteral("/下载小说");
+    const QString path = downloadBaseFor(programFolder) + QStringLiteral("/下载小说");
     if (!QFileInfo(path).isDir()) return;
     if (const FolderOpenHook& hook = folderOpenHook()) return hook(path);
     showItemInFileManager(path);

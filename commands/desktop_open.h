@@ -10,15 +10,16 @@
 namespace novel {
 
 // The page one of the maker's links opens: the address configured for it, or, where none is
-// configured, the help page shipped beside the program.
+// configured, the help page shipped with the program (helpPageFor).
 QUrl makerPageUrl(const std::string& configured, const QString& programFolder);
 
 // Hands the page to the desktop's default browser; failures are not reported.
 void openWebPage(const QUrl& url);
 void openMakerPage(const std::string& configured, const QString& programFolder);
 
-// Opens "下载小说" in the program's folder: the file manager shows the program's folder with it
-// selected. Nothing happens while the folder does not exist.
+// Opens "下载小说" in the program's folder (the current directory for an installed program,
+// downloadBaseFor): the file manager shows that folder with it selected. Nothing happens while the
+// folder does not exist.
 void openDownloadFolder(const QString& programFolder);
 
 // While a hook is set, it receives what would be opened and nothing is launched. An empty hook

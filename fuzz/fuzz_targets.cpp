@@ -10,6 +10,8 @@
 #include "catalogue/site_config.h"
 #include "reader/chapter.h"
 #include "reader/reader_settings.h"
+#include "reader/font_faces.h"
+#include "reader/reader_style.h"
 #include "reader/toc_parser.h"
 #include "web/gbk.h"
 #include "web/regex_object.h"
@@ -149,6 +151,23 @@ void retryAfter(std::string_view input) {
     const auto now = std::chrono::system_clock::from_time_t(1700000000);
     const auto pause = retryAfterPause(input, now, std::chrono::seconds(30));
     check(!pause || (pause->count() >= 0 && pause->count() <= 30000));
+}
+
+void readerTemplates(std::string_view input) {
+    // The three configuration files as stored, then the page built from them.
+    auto p = parts(input, 3);
+    const ReaderTemplates templates{Text(p[0]), Text(p[1]), Text(p[2])};
+    const Text fontStyle = fontFamilyStyle(templates.head);
+    const Text page =
+        buildReaderPage(templates.head, templates.bodyStyle, templates.script, "T", "x");
+    check(page == concatTexts(templates.head, templates.bodyStyle, fontStyle, templates.script,
+                              "T</br></br>x</center>"));
+    // Only a known choice gets a rule, and that rule names it first.
+    if (!fontStyle.empty()) {
+        const ReaderStyle style = styleOf(templates);
+        check(!fontFamilyList(style.fontFamily).empty());
+        check(fontStyle.find(concatTexts("font-family:\"", style.fontFamily, "\",")) != Text::npos);
+    }
 }
 
 }  // namespace novel::fuzz

@@ -16,6 +16,7 @@ void siteConfig(std::string_view input);
 void bookmarkFile(std::string_view input);
 void readerSettings(std::string_view input);
 void retryAfter(std::string_view input);
+void readerTemplates(std::string_view input);
 
 struct Target {
     const char* name;
@@ -30,6 +31,7 @@ inline constexpr Target kTargets[] = {
     {"bookmarks", &bookmarkFile},
     {"reader_settings", &readerSettings},
     {"retry_after", &retryAfter},
+    {"reader", &readerTemplates},
     // clang-format on
 };
 

@@ -1,5 +1,7 @@
 #include "reader/chapter.h"
 
+#include "reader/font_faces.h"
+
 namespace novel {
 
 Text cutChapterText(std::string_view page) {
@@ -23,8 +25,10 @@ Text chapterTextFromPage(std::string_view page, const BrandWords& brandWords) {
 Text buildReaderPage(std::string_view headTemplate, std::string_view bodyStyleTemplate,
                      std::string_view scriptTemplate, std::string_view chapterTitle,
                      std::string_view chapterText) {
-    return concatTexts(headTemplate, bodyStyleTemplate, scriptTemplate, chapterTitle, "</br></br>",
-                       chapterText, "</center>");
+    // The font rule follows the templates' style block so it overrides their font-family; the
+    // templates themselves keep the name the user chose.
+    return concatTexts(headTemplate, bodyStyleTemplate, fontFamilyStyle(headTemplate),
+                       scriptTemplate, chapterTitle, "</br></br>", chapterText, "</center>");
 }
 
 }  // namespace novel

@@ -88,7 +88,8 @@ Text cleanChapterText(std::string_view text, const BrandWords& brandWords);
 Text chapterTextFromPage(std::string_view page, const BrandWords& brandWords);
 
 // The bytes of ReaderPage: the three templates, the chapter title, "</br></br>", the text and
-// "</center>", with nothing in between.
+// "</center>", with nothing in between but, after the second template, the style block that maps
+// the head template's font choice onto installed faces (fontFamilyStyle).
 Text buildReaderPage(std::string_view headTemplate, std::string_view bodyStyleTemplate,
                      std::string_view scriptTemplate, std::string_view chapterTitle,
                      std::string_view chapterText);

@@ -28,6 +28,7 @@ targets=(
     bookmarks
     reader_settings
     retry_after
+    reader
 )
 for target in "${targets[@]}"; do
     corpus=build-fuzz/corpus/$target

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "reader/font_faces.h"
 #include "web/gbk.h"
 
 namespace novel {
@@ -50,9 +51,14 @@ TEST(Chapter, ReaderPage) {
               "HBS" + toGbk("第一章") + "</br></br>text</center>");
     const Text page =
         buildReaderPage(kPageHeadTemplate, kPageBodyStyleTemplate, kPageScriptTemplate, "", "");
+    const Text fontStyle = fontFamilyStyle(kPageHeadTemplate);
+    ASSERT_FALSE(fontStyle.empty());
+    EXPECT_EQ(page, concatTexts(kPageHeadTemplate, kPageBodyStyleTemplate, fontStyle,
+                                kPageScriptTemplate, "</br></br></center>"));
     EXPECT_TRUE(page.starts_with("<html>\r\n\r\n<style"));
-    EXPECT_NE(page.find("</style><script language"), std::string::npos);
-    EXPECT_EQ(page.size(), 112u + 88u + 680u + 10u + 9u);
+    EXPECT_NE(page.find("</style><style type=\"text/css\">body,td,th{font-family:"),
+              std::string::npos);
+    EXPECT_NE(page.find(";}</style><script language"), std::string::npos);
     EXPECT_NE(page.find("color:#660000;\r\n}body {"), std::string::npos);
 }
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "reader/chapter.h"
+#include "reader/font_faces.h"
 #include "web/file_io.h"
 #include "web/gbk.h"
 
@@ -184,8 +185,8 @@ TEST(ReaderStyleFiles, ReaderPage) {
     const fs::path page = temp.path() / "html" / "web.html";
     ASSERT_FALSE(writeReaderPage(page, exampleTemplates(), toGbk("第一章"), "text<br>"));
     const ReaderTemplates t = exampleTemplates();
-    EXPECT_EQ(readFileBytes(page),
-              t.head + t.bodyStyle + t.script + toGbk("第一章") + "</br></br>text<br></center>");
+    EXPECT_EQ(readFileBytes(page), t.head + t.bodyStyle + fontFamilyStyle(t.head) + t.script +
+                                       toGbk("第一章") + "</br></br>text<br></center>");
     EXPECT_TRUE(writeReaderPage(temp.path() / "html" / "web.html" / "x", t, "", ""));
 }
 
