@@ -13,6 +13,7 @@
 #include "reader/font_faces.h"
 #include "reader/reader_style.h"
 #include "reader/toc_parser.h"
+#include "web/block_scan_testing.h"
 #include "web/gbk.h"
 #include "web/regex_object.h"
 #include "web/request_engine.h"
@@ -40,6 +41,37 @@ void check(bool condition) {
     if (!condition) std::abort();
 }
 
+// Which offsets of `text` start a character (the end counts as one), found by walking the
+// characters from the start.
+std::vector<bool> characterStarts(std::string_view text) {
+    std::vector<bool> starts(text.size() + 1, false);
+    for (size_t i = 0; i < text.size(); i += charLengthAt(text, i)) starts[i] = true;
+    starts[text.size()] = true;
+    return starts;
+}
+
+// The block scans of every width find what a walk over the characters finds: the first and the
+// last occurrence of `sought` at a character start.
+void checkScanWidths(std::string_view text, std::string_view sought) {
+    if (sought.empty() || text.size() > 4096) return;  // the walk is quadratic
+    const std::vector<bool> starts = characterStarts(text);
+    int first = -1, last = -1;
+    for (size_t i = 0; i + sought.size() <= text.size(); ++i) {
+        if (starts[i] && text.compare(i, sought.size(), sought) == 0) {
+            if (first < 0) first = static_cast<int>(i) + 1;
+            last = static_cast<int>(i) + 1;
+        }
+    }
+    const int folded = findText(text, sought, 1, true);
+    for (int width : {16, 32, 64}) {
+        setBlockScanWidthForTesting(width);
+        check(findText(text, sought) == first);
+        check(findTextBackwards(text, sought) == last);
+        check(findText(text, sought, 1, true) == folded);
+    }
+    setBlockScanWidthForTesting(0);
+}
+
 }  // namespace
 
 void textPrimitives(std::string_view input) {
@@ -48,6 +80,7 @@ void textPrimitives(std::string_view input) {
 
     int found = findText(text, a, 1, true);
     check(found == -1 || (found >= 1 && static_cast<size_t>(found) <= text.size()));
+    checkScanWidths(text, a);
     findTextBackwards(text, a, -1, true);
     Text replaced = replaceText(text, a, b);
     Text inPlace(text);
@@ -86,11 +119,15 @@ void regexObject(std::string_view input) {
         return;
     }
     const int count = regex.matchCount();
+    const std::vector<bool> starts = characterStarts(p[1]);
     for (int i = 1; i <= count && i <= 64; ++i) {
         int position = -1;
         Text whole = regex.matchText(i, &position);
         check(position >= 0 && static_cast<size_t>(position) + whole.size() <= p[1].size());
         check(p[1].substr(static_cast<size_t>(position), whole.size()) == whole);
+        // A match begins and ends between characters, as the walk over the subject sees them.
+        check(starts[static_cast<size_t>(position)] &&
+              starts[static_cast<size_t>(position) + whole.size()]);
         for (int j = 1; j <= regex.subMatchCount(); ++j) regex.subMatchText(i, j);
     }
     regex.replace(p[2]);

@@ -7,9 +7,11 @@
 
 namespace novel {
 
-// A byte of 0x80 or above opens a two-byte character; the byte after it is its trail byte.
+// A byte from 0x81 to 0xFE opens a two-byte character; the byte after it is its trail byte. Any
+// other byte at a character start, 0x80 and 0xFF included (a euro sign, a broken character), is a
+// character of one byte, so one stray byte never shifts the rest of a page.
 inline bool isLeadByte(unsigned char b) {
-    return b >= 0x80;
+    return b >= 0x81 && b <= 0xFE;
 }
 
 // Length in bytes of the character that starts at text[i] (1 or 2; 1 for a lead byte at the end).

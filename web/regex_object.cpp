@@ -13,18 +13,21 @@ namespace novel {
 namespace {
 
 // PCRE2 sees GBK text as UTF-8 in which ASCII stays itself and each two-byte character becomes one
-// code point of a private-use plane. Such code points have no letter case, so ignoring case folds
-// ASCII letters only, a trail byte can never start a match, and any byte soup survives the trip.
+// code point of a private-use plane (four UTF-8 bytes). Such code points have no letter case, so
+// ignoring case folds ASCII letters only, a trail byte can never start a match, and any byte soup
+// survives the trip.
 constexpr char32_t kMappedBase = 0xF0000;
-// A lead byte alone at the end of a text: the plane after, so it never equals a pair.
-constexpr char32_t kLoneLeadBase = 0x100000;
+// A non-ASCII byte that is a character of its own (0x80, 0xFF, or a lead byte alone at the very
+// end): a private-use code point of the first plane (three UTF-8 bytes), never equal to a pair.
+// Every non-ASCII character thus takes two bytes more mapped than it does in GBK.
+constexpr char32_t kSingleBase = 0xE000;
 
 // The mapped form of a GBK text, in a buffer that is written once and never zero-filled first.
 class MappedText {
   public:
     explicit MappedText(std::string_view gbk)
-        // a character of 1 or 2 bytes takes at most 4 bytes
-        : data_(std::make_unique_for_overwrite<unsigned char[]>(2 * gbk.size() + 4)) {
+        // a character of one byte takes at most 3 bytes, one of two bytes 4
+        : data_(std::make_unique_for_overwrite<unsigned char[]>(3 * gbk.size() + 4)) {
         const size_t n = gbk.size();
         const auto* in = reinterpret_cast<const unsigned char*>(gbk.data());
         unsigned char* dst = data_.get();
@@ -44,17 +47,22 @@ class MappedText {
             if (b < 0x80) {
                 *dst++ = b;
                 ++i;
-                continue;
+            } else if (isLeadByte(b) && i + 1 < n) {
+                const char32_t cp = kMappedBase | (char32_t{b} << 8) | in[i + 1];
+                dst[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
+                dst[1] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
+                dst[2] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+                dst[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+                dst += 4;
+                i += 2;
+            } else {
+                const char32_t cp = kSingleBase | b;
+                dst[0] = static_cast<unsigned char>(0xE0 | (cp >> 12));
+                dst[1] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+                dst[2] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+                dst += 3;
+                ++i;
             }
-            // A lead byte alone at the very end is a character of its own, distinct from any pair.
-            const char32_t cp =
-                i + 1 < n ? (kMappedBase | (char32_t{b} << 8) | in[i + 1]) : (kLoneLeadBase | b);
-            dst[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
-            dst[1] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
-            dst[2] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
-            dst[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-            dst += 4;
-            i += 2;
         }
         size_ = static_cast<size_t>(dst - data_.get());
     }
@@ -67,11 +75,9 @@ class MappedText {
     size_t size_ = 0;
 };
 
-// Every "#引号" becomes a double quote; stepping by characters so a trail byte never starts one.
-// Turns offsets in the mapped text back into byte offsets of the GBK text. Each four-byte mapped
-// character stands for two GBK bytes, except a lead byte alone at the very end, which only the end
-// offset can lie behind. Moving costs the distance moved, so offsets visited in roughly ascending
-// order cost one pass over the text.
+// Turns offsets in the mapped text back into byte offsets of the GBK text: every non-ASCII mapped
+// character is two bytes longer than the GBK character it stands for. Moving costs the distance
+// moved, so offsets visited in roughly ascending order cost one pass over the text.
 class OffsetMapper {
   public:
     OffsetMapper(const MappedText& text, size_t gbkSize)
@@ -89,19 +95,20 @@ class OffsetMapper {
     }
 
   private:
-    // Offsets lie on character boundaries and every non-ASCII byte belongs to a four-byte
-    // character, so counting bytes with the high bit set is enough.
+    // Offsets lie on character boundaries, so counting the bytes that open a UTF-8 sequence (the
+    // two top bits set) counts the non-ASCII characters.
     size_t wideCount(size_t from, size_t to) const {
-        size_t highBytes = 0;
+        size_t count = 0;
         size_t i = from;
         for (; i + 8 <= to; i += 8) {
             uint64_t word;
             std::memcpy(&word, text_ + i, 8);
             // One bit per byte, summed by the multiplication into the top byte.
-            highBytes += (((word >> 7) & kOnes) * kOnes) >> 56;
+            const uint64_t opens = word & (word << 1) & 0x8080808080808080ULL;
+            count += ((opens >> 7) * kOnes) >> 56;
         }
-        for (; i < to; ++i) highBytes += text_[i] >> 7;
-        return highBytes / 4;
+        for (; i < to; ++i) count += text_[i] >= 0xC0;
+        return count;
     }
 
     static constexpr uint64_t kOnes = 0x0101010101010101ULL;

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "web/block_scan.h"
 #include "web/gbk.h"
 
 namespace novel {
@@ -70,15 +71,6 @@ Text textBetween(std::string_view text, std::string_view left, std::string_view 
 // The same piece as textBetween, as a view into `text`.
 std::string_view viewBetween(std::string_view text, std::string_view left, std::string_view right,
                              int start = 1, bool ignoreCase = false);
-
-// The bytes a search tests first to pick out candidate positions (both letter cases of each when
-// case is ignored).
-struct ScanFilter {
-    unsigned char firstA, firstB, secondA, secondB, lastA, lastB;
-    unsigned char secondAt;  // where the middle byte tested lies (texts of three bytes or more)
-    bool oneCase;            // each tested byte has one form only
-    static ScanFilter of(std::string_view sought, bool ignoreCase);
-};
 
 // A marker made ready once for many searches: the parsers cut the same cells from every row of a
 // page, so "#引号" is resolved and the search set up only once.

@@ -60,6 +60,14 @@ TEST(CleanBookText, MixedCaseFragmentsGoCharactersStay) {
     cleanBookText(&text, demoBrand());
     // The spaced brand word is not part of the download's list; the trail-byte 'W' survives.
     EXPECT_EQ(text, toGbk("第一章好看了演 示 书 城") + "\x81\x57ww.");
+    // A stray 0x80 or 0xFF is a character of one byte and does not hide the word after it.
+    Text stray =
+        "\x80www.a\xFF"
+        "DemoBook\xB0\x80.com";
+    cleanBookText(&stray, demoBrand());
+    EXPECT_EQ(stray,
+              "\x80"
+              "a\xFF\xB0\x80");
 }
 
 // Cleaning while the book arrives gives the same text as cleaning it whole, wherever the pieces
@@ -70,6 +78,9 @@ TEST(CleanBookText, PieceByPieceMatchesTheWholeText) {
     for (int i = 0; i < 300; ++i) {
         book += toGbk("第" + std::to_string(i) + "章 演示书城 Www.DemoBook.Com 提供\r\n");
         book += "w.\x81Www.www.demo" + std::string(i % 7, 'x') + "book.c" + toGbk("演示") + "om\n";
+        book +=
+            "\x80Www.\xFF\xFF"
+            "demobook\xB0\x80.com\n";
         if (i % 50 == 0) book += std::string(5000, 'a') + "WWW.DEMOBOOK.COM";  // a long line
     }
     Text whole = book;

@@ -30,6 +30,17 @@ TEST(Chapter, CleaningNeverStartsInsideACharacter) {
     EXPECT_EQ(cleanChapterText("a.com b", BrandWords{}), "a b");
 }
 
+TEST(Chapter, StrayByteBeforeTheEndMarker) {
+    // A euro sign (0x80) or a broken byte (0xFF) is one character: the chapter ends at its own
+    // "</div>", not at the page's last one.
+    for (const Text& stray : {Text("\x80"), Text("\xFF")}) {
+        const Text page = "<div id=\"text_area\">" + toGbk("第一章") + stray +
+                          "</div><div id=\"footer\">www.demobook.com</div>";
+        EXPECT_EQ(chapterTextFromPage(page, kWords), toGbk("第一章") + stray);
+    }
+    EXPECT_EQ(cleanChapterText("\x80www.x\xFF.COM", kWords), "\x80x\xFF");
+}
+
 TEST(Chapter, Templates) {
     EXPECT_EQ(kPageHeadTemplate.size(), 112u);
     EXPECT_EQ(kPageBodyStyleTemplate.size(), 88u);

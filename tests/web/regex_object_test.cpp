@@ -224,6 +224,21 @@ TEST(RegexObject, ByteSoupComesBackUnchanged) {
     ASSERT_TRUE(re.create("<p>(.*)(.)$", "<p>x\x81"));
     EXPECT_EQ(re.subMatchText(1, 2, &position), "\x81");
     EXPECT_EQ(position, 4);
+    // 0x80 and 0xFF stand alone and leave the "<" after them a marker; after a lead byte they
+    // are its trail byte.
+    ASSERT_TRUE(re.create("<p>([\\s\\S]*?)</p>", "<p>\x80</p>\xFF<p>\xB0\x80</p>"));
+    EXPECT_EQ(firstGroups(re), "\x80|\xB0\x80");
+    EXPECT_EQ(re.matchText(2, &position), "<p>\xB0\x80</p>");
+    EXPECT_EQ(position, 9);
+    ASSERT_TRUE(re.create("a(.)(.)b",
+                          "a\xFF\x80"
+                          "b"));
+    EXPECT_EQ(re.subMatchText(1, 2, &position), "\x80");
+    EXPECT_EQ(position, 2);
+    ASSERT_TRUE(re.create("a.b",
+                          "a\xB0\xFF"
+                          "b"));  // one character of two bytes
+    EXPECT_EQ(re.matchCount(), 1);
     // A lead byte swallows the "<" after it, so that "</p>" is no marker.
     ASSERT_TRUE(re.create("<p>([\\s\\S]*?)</p>", "<p>\x81</p>"));
     EXPECT_EQ(re.matchCount(), 0);

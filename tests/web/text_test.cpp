@@ -20,10 +20,17 @@ TEST(GbkConversion, RoundTripsAndMarksBrokenBytes) {
     EXPECT_EQ(toUtf8(g("第一章 完　")), "第一章 完　");
     EXPECT_EQ(kQuotePlaceholder, g("#引号"));
     // A lone lead byte at the end and an undefined pair are replaced, the rest survives.
-    EXPECT_EQ(toUtf8("a\xFF\xFF"
+    EXPECT_EQ(toUtf8("a\x81\x7F"
                      "b\xCA"),
               "a\xEF\xBF\xBD"
               "b\xEF\xBF\xBD");
+    // 0x80 (the euro sign) and 0xFF are characters of one byte: the byte after them survives.
+    EXPECT_EQ(toUtf8("a\xFF"
+                     "b\x80"
+                     "c"),
+              "a\xEF\xBF\xBD"
+              "b\xE2\x82\xAC"
+              "c");
     EXPECT_EQ(toGbk("x\xF0\x9F\x98\x80y"), "x?y");  // an emoji has no GBK form
     EXPECT_EQ(textOf(std::string("ab\0cd", 5)), "ab");
 }
@@ -44,33 +51,45 @@ TEST(FindText, NeverStartsOnATrailByte) {
     EXPECT_EQ(replaceText("\x81\x77x\x81\x57X", "\x81\x57x", "-"), "\x81\x77x-");
 }
 
-// The search as the rules state it, one character start after another.
-int findByWalking(std::string_view text, std::string_view sought, bool ignoreCase) {
+// The search as the rules state it, one character start after another: a byte from 0x81 to 0xFE
+// opens a two-byte character, every other byte is a character of its own.
+bool opensPair(unsigned char c) {
+    return c >= 0x81 && c <= 0xFE;
+}
+
+// Every character start where `sought` stands, in order.
+std::vector<int> findAllByWalking(std::string_view text, std::string_view sought, bool ignoreCase) {
     const auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
-    for (size_t pos = 0; pos + sought.size() <= text.size(); pos += charLengthAt(text, pos)) {
+    std::vector<int> found;
+    for (size_t pos = 0; pos + sought.size() <= text.size();
+         pos += opensPair(text[pos]) && pos + 1 < text.size() ? 2 : 1) {
         bool same = true;
         for (size_t k = 0; same && k < sought.size(); ++k) {
             const unsigned char s = sought[k], t = text[pos + k];
-            if (isLeadByte(s) && k + 1 < sought.size()) {
+            if (opensPair(s) && k + 1 < sought.size()) {
                 same = s == t && sought[k + 1] == text[pos + k + 1];
                 ++k;
             } else {
                 same = ignoreCase ? fold(s) == fold(t) : s == t;
             }
         }
-        if (same) return static_cast<int>(pos) + 1;
+        if (same) found.push_back(static_cast<int>(pos) + 1);
     }
-    return -1;
+    return found;
 }
 
 TEST(FindText, AgreesWithACharacterWalkAcrossBlockEdges) {
     // Texts of every length around the widths the scan tests at once, built from pieces that
-    // almost match: near misses in the middle byte, trail bytes that look like the marker, case.
-    const std::vector<Text> pieces = {"</td>",          "</tr>", "<TR>", "\xB0<", "\xB0\"",
-                                      g("状态："),      "\"",    "x",    " ",     g("书"),
-                                      "<td class=\"odd"};
-    const std::vector<Text> sought = {"</tr>",     "\"", "<",     "<td class=\"odd",
-                                      g("状态："), "tr", "\xB0<", "</TR>"};
+    // almost match: near misses in the middle byte, trail bytes that look like the marker, case,
+    // and the stray bytes 0x80 and 0xFF, which are characters of their own but may be trail bytes.
+    const std::vector<Text> pieces = {
+        "</td>", "</tr>",  "<TR>",     "\xB0<",    "\xB0\"",   g("状态："),
+        "\"",    "x",      " ",        g("书"),    "\x80",     "\xFF",
+        "\x80<", "\xFF\"", "\xB0\x80", "\xFE\xFF", "\xFF\xB0", "<td class=\"odd"};
+    const std::vector<Text> sought = {"</tr>",     "\"",           "<",       "<td class=\"odd",
+                                      g("状态："), "tr",           "\xB0<",   "</TR>",
+                                      "\x80<",     "\xFF\"",       "\x80",    "\xFF",
+                                      "\xB0\x80",  "\x80\xFF\xB0", "\xFFtr>", "\xFF\xB0<"};
     std::mt19937 random(7);
     for (int round = 0; round < 400; ++round) {
         Text text;
@@ -78,8 +97,11 @@ TEST(FindText, AgreesWithACharacterWalkAcrossBlockEdges) {
         while (text.size() < length) text += pieces[random() % pieces.size()];
         for (const Text& s : sought) {
             for (bool ignoreCase : {false, true}) {
-                SCOPED_TRACE(text + " | " + s);
-                EXPECT_EQ(findText(text, s, 1, ignoreCase), findByWalking(text, s, ignoreCase));
+                SCOPED_TRACE(testing::PrintToString(text) + " | " + testing::PrintToString(s));
+                const std::vector<int> all = findAllByWalking(text, s, ignoreCase);
+                EXPECT_EQ(findText(text, s, 1, ignoreCase), all.empty() ? -1 : all.front());
+                EXPECT_EQ(findTextBackwards(text, s, -1, ignoreCase),
+                          all.empty() ? -1 : all.back());
             }
         }
     }
@@ -130,6 +152,56 @@ TEST(Blanks, AsciiAndIdeographicSpacesOnly) {
     EXPECT_EQ(removeBlanks("a = 1;" + ideo + "b=2"), "a=1;b=2");
     // 0xB0 0xA1 is a character ending in 0xA1: its trail byte must not pair up as a blank.
     EXPECT_EQ(trimBlanks("\xB0\xA1\xA1"), "\xB0\xA1\xA1");
+}
+
+// 0x80 and 0xFF never open a two-byte character: each is a character of its own, so a stray one
+// (a euro sign, a broken character) shifts nothing after it. After a lead byte they are its trail.
+TEST(StrayBytes, AreCharactersOfOneByte) {
+    EXPECT_EQ(findText("\x80<b>", "<b>"), 2);
+    EXPECT_EQ(findText("\xFF\xB0<", "<"), -1);  // "\xB0<" is one character
+    EXPECT_EQ(findText("\xB0\x80<", "<"), 3);   // 0x80 as a trail byte
+    EXPECT_EQ(findText("\xB0\xFF\x80", "\xFF\x80"), -1);
+    EXPECT_EQ(findText("x\x80"
+                       "A",
+                       "\x80"
+                       "a",
+                       1, true),
+              2);  // a letter after a stray byte folds
+    EXPECT_EQ(findText("x\xB0"
+                       "A",
+                       "\xB0"
+                       "a",
+                       1, true),
+              -1);
+    EXPECT_EQ(findTextBackwards("<\x80<\xFF<x", "<"), 5);
+    EXPECT_EQ(replaceText("\x80www.\xFFWWW.x", "www."), "\x80\xFFx");
+    EXPECT_EQ(replaceText(g("好") + "\x80.com" + g("好"), ".com"), g("好") + "\x80" + g("好"));
+    EXPECT_EQ(splitText("\x80,\xFF,a", ","), (TextList{"\x80", "\xFF", "a"}));
+    EXPECT_EQ(trimBlanks("\xFF\xA1\xA1 "), "\xFF");
+    EXPECT_EQ(trimBlanks("\xA1\xA1\x80"), "\x80");
+    EXPECT_EQ(removeBlanks("\x80\xA1\xA1x\xFF \xA1"), "\x80x\xFF\xA1");
+    EXPECT_EQ(lowerAscii("\x80"
+                         "A\xB0"
+                         "A\xFF"
+                         "Z"),
+              "\x80"
+              "a\xB0"
+              "A\xFF"
+              "z");
+    EXPECT_EQ(viewBetween("\x80\"a\"b", '"', '"'), "a");
+    EXPECT_EQ(viewBetween("\x80\"a\"b", Marker("\""), Marker("\"")), "a");
+
+    // A chapter with a euro sign right before its end marker stops there.
+    const Text page =
+        "<div id=\"text_area\">" + g("正文") + "\x80</div><div>" + g("页脚") + "</div>";
+    EXPECT_EQ(textBetween(page, "<div id=\"text_area\">", "</div>"), g("正文") + "\x80");
+
+    TextList items;
+    EXPECT_EQ(allBetween("<td>\x80</td><td>\xFF</td>", "<td>", "</td>", &items), 2);
+    EXPECT_EQ(items, (TextList{"\x80", "\xFF"}));
+    // Through the pattern engine ("." in the marker) the pieces are the same.
+    EXPECT_EQ(allBetween("<td>\x80</td><td>\xFF</td>", "<t.>", "</td>", &items), 2);
+    EXPECT_EQ(items, (TextList{"\x80", "\xFF"}));
 }
 
 TEST(ByteHelpers, EdgesOfTheText) {
@@ -255,12 +327,12 @@ TEST(AllBetween, LazyGlobalAndCaseInsensitive) {
 
 // Plain markers are cut by a direct scan; it must give exactly what the pattern engine gives.
 TEST(AllBetween, DirectScanAgreesWithThePatternEngine) {
-    const std::vector<Text> alphabet = {"<",        "a",    "A",  "b",        "/",
-                                        ">",        "\r\n", "\n", "\x81\x57", "\xB0\x3C",
-                                        "\xD6\xD0", "w",    "W",  "\xA1\xA1"};
+    const std::vector<Text> alphabet = {"<",    "a",        "A",        "b",        "/",        ">",
+                                        "\r\n", "\n",       "\x81\x57", "\xB0\x3C", "\xD6\xD0", "w",
+                                        "W",    "\xA1\xA1", "\x80",     "\xFF"};
     const std::vector<std::pair<Text, Text>> markers = {
-        {"<a", "b>"},          {"A", "a"},     {"<", ">"},   {"W", "w"},
-        {"\xD6\xD0", "\r\n<"}, {"a\r\n", "/"}, {"<", "\x57"}};
+        {"<a", "b>"},   {"A", "a"},    {"<", ">"},     {"W", "w"},      {"\xD6\xD0", "\r\n<"},
+        {"a\r\n", "/"}, {"<", "\x57"}, {"\x80<", ">"}, {"\xFF", "\x80"}};
     std::mt19937 rng(7);
     for (int round = 0; round < 3000; ++round) {
         Text subject;
