@@ -43,6 +43,10 @@ struct Context {
     std::unique_ptr<DemoSite> demo_;
 };
 
+// Starts the CLI's demo site: on demo_port when site.ini sets one (a free port when that is
+// taken), otherwise on a free port.
+bool startDemoSite(DemoSite& site, const SiteConfig& config);
+
 using Arguments = std::vector<std::string>;
 
 struct Command {

@@ -309,12 +309,6 @@ int64_t DemoCatalogue::chapterPageId(const DemoBook& book, int chapter) {
     return int64_t{book.id} * 10000 + chapter;
 }
 
-int DemoCatalogue::chapterOfPageId(const DemoBook& book, int64_t pageId) {
-    int64_t chapter = pageId - int64_t{book.id} * 10000;
-    if (chapter < 1 || chapter > book.chapterCount) return 0;
-    return static_cast<int>(chapter);
-}
-
 std::string DemoCatalogue::chapterTitle(const DemoBook& book, int chapter) const {
     // Long books close a volume every so often with a chapter of their own.
     if (book.id == demo_books::kFiveHundred && chapter == 100) return "第一卷 完";
