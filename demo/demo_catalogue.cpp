@@ -306,7 +306,7 @@ std::vector<int> DemoCatalogue::search(std::string_view gbkKeyword, bool byAutho
 }
 
 int64_t DemoCatalogue::chapterPageId(const DemoBook& book, int chapter) {
-    return int64_t{book.id} * 10000 + chapter;
+    return int64_t{book.id} * kPageIdsPerBook + chapter;
 }
 
 std::string DemoCatalogue::chapterTitle(const DemoBook& book, int chapter) const {

@@ -71,7 +71,9 @@ class DemoCatalogue {
     // Ids of the books whose title (or author) contains the keyword; the keyword is GBK.
     std::vector<int> search(std::string_view gbkKeyword, bool byAuthor) const;
 
-    // Chapters are numbered 1..chapterCount; their page ids are unique across the site.
+    // Chapters are numbered 1..chapterCount; their page ids, BOOK * kPageIdsPerBook + chapter, are
+    // unique across the site.
+    static constexpr int kPageIdsPerBook = 10000;
     static int64_t chapterPageId(const DemoBook& book, int chapter);
     std::string chapterTitle(const DemoBook& book, int chapter) const;
     // The story text of one chapter, one string per paragraph, without site notices.

@@ -5,8 +5,8 @@
 namespace novel {
 namespace {
 
-// Page ids are BOOK * 10000 + number: a higher number would name the next book's chapter.
-constexpr int kLastChapterNumber = 9999;
+// A higher number would give the page id of the next book's first chapter.
+constexpr int kLastChapterNumber = DemoCatalogue::kPageIdsPerBook - 1;
 
 DemoRevisedBook::Chapter* chapterNumbered(DemoRevisedBook& book, int number) {
     const int at = book.indexOf(number);

@@ -15,8 +15,9 @@
 
 namespace novel {
 
-// One change to a book. Chapters are named by the number in their page id (BOOK * 10000 + number),
-// which stays theirs through every revision; a removed number is never given out again.
+// One change to a book. Chapters are named by the number in their page id
+// (DemoCatalogue::chapterPageId), which stays theirs through every revision; a removed number is
+// never given out again.
 // Applied in this order: rewrites, retitles, removals, then the appended chapters.
 struct DemoRevision {
     struct NewChapter {

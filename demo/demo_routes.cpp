@@ -124,8 +124,9 @@ std::vector<DemoRoute> demoRoutes(std::shared_ptr<const DemoPages> pages,
                           if (!book) return answerPage(res, {});
                           // A revised book may have chapters past its generated count.
                           const int64_t chapter =
-                              number(req.matches[2].str()) - int64_t{book->id} * 10000;
-                          answerPage(res, chapter >= 1 && chapter < 10000
+                              number(req.matches[2].str()) -
+                              int64_t{book->id} * DemoCatalogue::kPageIdsPerBook;
+                          answerPage(res, chapter >= 1 && chapter < DemoCatalogue::kPageIdsPerBook
                                               ? pages->chapterPage(*book, static_cast<int>(chapter),
                                                                    revisedOf(*book).get())
                                               : Text{});

@@ -55,16 +55,18 @@ void paceBody(httplib::Response& res, size_t bytesPerSecond,
     const std::string type = res.get_header_value("Content-Type");
     res.headers.erase("Content-Type");
     const size_t piece = std::clamp(bytesPerSecond / 20, kSmallestPiece, kLargestPiece);
-    auto started = std::make_shared<std::optional<Clock::time_point>>();
+    // When the body started and from which offset: a range starts past 0, and a request for
+    // several ranges may step back.
+    auto started = std::make_shared<std::optional<std::pair<Clock::time_point, size_t>>>();
     res.set_content_provider(
         length, type,
         [inner = std::move(inner), started, stopping, bytesPerSecond, piece](
             size_t offset, size_t n, httplib::DataSink& sink) {
-            if (!*started) *started = Clock::now();
-            const auto due =
-                **started +
-                std::chrono::duration_cast<Clock::duration>(
-                    std::chrono::duration<double>(static_cast<double>(offset) / bytesPerSecond));
+            if (!*started || offset < (*started)->second) *started = {Clock::now(), offset};
+            const auto& [start, first] = **started;
+            const double seconds = static_cast<double>(offset - first) / bytesPerSecond;
+            const auto due = start + std::chrono::duration_cast<Clock::duration>(
+                                         std::chrono::duration<double>(seconds));
             return waitUntil(due, *stopping) && inner(offset, std::min(n, piece), sink);
         },
         std::move(res.content_provider_resource_releaser_));

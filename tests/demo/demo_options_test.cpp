@@ -89,6 +89,11 @@ TEST(DemoSitePacing, RateLimitsBodiesThatStillArriveWhole) {
             (static_cast<double>(expected.size()) - kRateKiB * 1024 / 20) / (kRateKiB * 1024);
         EXPECT_GE(elapsed, least) << path << ": " << expected.size() << " bytes";
     }
+    // A range of a paced body is that range.
+    auto tail = client.Get("/modules/article/packdown_txt_3.txt", {{"Range", "bytes=3000-"}});
+    ASSERT_TRUE(tail);
+    EXPECT_EQ(tail->status, 206);
+    EXPECT_EQ(tail->body, pages.txtPackage(book).substr(3000));
     // The program's own client reads a paced body whole.
     EXPECT_EQ(httpFetch(pages.packageUrl(book)), pages.txtPackage(book));
 }

@@ -171,6 +171,12 @@ TEST_F(DemoRevisionsHttp, ReviseBookChangesAnyBookAndRefusesUnknownChapters) {
     bad.remove = {2};  // the book has one chapter: the whole revision is refused
     EXPECT_FALSE(site.reviseBook(small.id, bad));
     EXPECT_FALSE(site.reviseBook(100000, DemoRevision{}));
+    // Chapter 10000 of book 1 would have the page id of book 2's first chapter.
+    DemoRevision tooMany;
+    tooMany.append.resize(5000, {"第一万章 越界", {"越界。"}});
+    EXPECT_FALSE(site.reviseBook(demo_books::kThousands, tooMany));
+    tooMany.append.pop_back();
+    EXPECT_TRUE(site.reviseBook(demo_books::kThousands, tooMany));
     EXPECT_EQ(get(pages->tocUrl(small)), pages->tableOfContents(small));
 
     DemoRevision grow;
