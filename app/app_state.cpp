@@ -17,8 +17,10 @@ std::unique_ptr<AppState> AppState::forProgram() {
     std::unique_ptr<DemoSite> demoSite;
     if (config.usesDemoSite()) {
         // Without a site the catalogue simply finds nothing; start-up itself never fails.
-        demoSite = std::make_unique<DemoSite>();
-        site = demoSite->start() ? demoSite->url() : std::string();
+        demoSite = std::make_unique<DemoSite>(DemoSite::Options::fromConfig(config));
+        site = demoSite->startPreferring(config.demoPort.value_or(kDefaultDemoPort))
+                   ? demoSite->url()
+                   : std::string();
     }
     return std::make_unique<AppState>(std::move(config), std::move(site), programFolder,
                                       htmlFolderFor(programFolder), std::move(demoSite));

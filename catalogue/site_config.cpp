@@ -31,6 +31,32 @@ std::string* fieldFor(SiteConfig& config, std::string_view key) {
     return nullptr;
 }
 
+// A decimal number within [low, high]; nothing for anything else.
+std::optional<long> boundedNumber(std::string_view digits, long low, long high) {
+    long n = 0;
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
+    if (ec != std::errc() || end != digits.data() + digits.size() || n < low || n > high)
+        return std::nullopt;
+    return n;
+}
+
+// Keys with a number for a value, and the numbers each takes; out of range keeps the default.
+bool readNumber(SiteConfig& config, std::string_view key, std::string_view digits) {
+    std::optional<long> n;
+    if (key == "page_timeout") {
+        if ((n = boundedNumber(digits, 1, 3600))) config.pageTimeLimitSeconds = *n;
+    } else if (key == "demo_port") {
+        if ((n = boundedNumber(digits, 1, 65535))) config.demoPort = static_cast<int>(*n);
+    } else if (key == "demo_latency") {
+        if ((n = boundedNumber(digits, 0, kMaxDemoLatencyMs))) config.demoLatencyMs = *n;
+    } else if (key == "demo_rate") {
+        if ((n = boundedNumber(digits, 0, kMaxDemoRateKiB))) config.demoRateKiB = *n;
+    } else {
+        return false;
+    }
+    return true;
+}
+
 bool isReadableValue(std::string_view value) {
     for (unsigned char c : value)
         if ((c < 0x20 && c != '\t') || c == 0x7F) return false;
@@ -58,15 +84,7 @@ SiteConfig parseSiteConfig(std::string_view iniText) {
         const size_t eq = line.find('=');
         if (eq == std::string_view::npos) continue;
         const std::string_view key = trimAscii(line.substr(0, eq));
-        if (key == "page_timeout") {
-            const std::string_view digits = trimAscii(line.substr(eq + 1));
-            long seconds = 0;
-            auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), seconds);
-            if (ec == std::errc() && end == digits.data() + digits.size() && seconds >= 1 &&
-                seconds <= 3600)
-                config.pageTimeLimitSeconds = seconds;
-            continue;
-        }
+        if (readNumber(config, key, trimAscii(line.substr(eq + 1)))) continue;
         std::string* field = fieldFor(config, key);
         if (!field) continue;
         std::string_view value = trimAscii(line.substr(eq + 1));

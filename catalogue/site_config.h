@@ -3,6 +3,7 @@
 // texts. Read from site.ini beside the program (UTF-8 "key = value" lines, "#" comments); a missing
 // file or key keeps the built-in default.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,12 @@ namespace novel {
 
 // The site value that means "start the embedded demo site and use it".
 inline constexpr std::string_view kDemoSite = "demo";
+// The port the program's demo site listens on unless site.ini sets demo_port: fixed, so addresses
+// saved in bookmarks still work after a restart; high and unassigned, so rarely taken.
+inline constexpr int kDefaultDemoPort = 28471;
+// Bounds of demo_latency (ms) and demo_rate (KiB/s).
+inline constexpr long kMaxDemoLatencyMs = 60000;
+inline constexpr long kMaxDemoRateKiB = 1 << 20;
 
 // Brand words of the embedded demo site (UTF-8; the default configuration uses them).
 inline constexpr std::string_view kDemoBrandLatin = "demobook";
@@ -38,6 +45,12 @@ struct SiteConfig {
     std::string mail;
     std::string imNumber;
     long pageTimeLimitSeconds = 60;  // "page_timeout": seconds a whole page request may take
+    // The embedded demo site: "demo_port" (1..65535, unset: kDefaultDemoPort for the program, a
+    // free port for the CLI), "demo_latency" (ms before each answer), "demo_rate" (KiB/s of
+    // bodies); 0 means no delay and no limit.
+    std::optional<int> demoPort;
+    long demoLatencyMs = 0;
+    long demoRateKiB = 0;
 
     bool usesDemoSite() const { return site == kDemoSite; }
     BrandWords brandWords() const;  // converted to GBK

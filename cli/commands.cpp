@@ -38,7 +38,9 @@ constexpr std::array kCommands{
     Command{"toc", "toc TOC_URL BOOK_URL", &tocCommand},
     Command{"chapter", "chapter CHAPTER_URL", &chapterCommand},
     Command{"download", "download TXT_URL --title TITLE [--dir DIR]", &downloadCommand},
-    Command{"serve-demo", "serve-demo [--port N]", &serveDemoCommand},
+    Command{"serve-demo",
+            "serve-demo [--port N] [--latency MS] [--rate KIB_PER_S] [--allow-revise]",
+            &serveDemoCommand},
 };
 
 }  // namespace
@@ -58,8 +60,8 @@ std::string Context::siteUrl() {
         return url;
     }
     if (!demo_) {
-        demo_ = std::make_unique<DemoSite>();
-        if (!demo_->start()) return {};
+        demo_ = std::make_unique<DemoSite>(DemoSite::Options::fromConfig(siteConfig()));
+        if (!startDemoSite(*demo_, siteConfig())) return {};
     }
     return demo_->url();
 }
@@ -79,6 +81,12 @@ FetchResult fetchPage(Context& context, const std::string& url, RequestStyle sty
 
 const Bytes& pageBytes(const FetchResult& result) {
     return result.ok() ? result.body : result.errorPage;
+}
+
+bool startDemoSite(DemoSite& site, const SiteConfig& config) {
+    // Without a configured port the fixed default would make parallel runs (tests, scripts)
+    // share one site or fall back anyway: a free port serves them better.
+    return config.demoPort ? site.startPreferring(*config.demoPort) : site.start(0);
 }
 
 int fetchCommand(Context& context, const Arguments& arguments) {

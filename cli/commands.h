@@ -52,6 +52,9 @@ FetchResult fetchPage(Context& context, const std::string& url,
                       RequestStyle style = RequestStyle::Page);
 // What a page reader gets to see: the page, or the site's own error page when it sent one.
 const Bytes& pageBytes(const FetchResult& result);
+// Starts the CLI's demo site: on demo_port when site.ini sets one (a free port when that is
+// taken), otherwise on a free port.
+bool startDemoSite(DemoSite& site, const SiteConfig& config);
 
 using Arguments = std::vector<std::string>;
 

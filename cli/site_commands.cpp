@@ -11,6 +11,7 @@
 #include "catalogue/search_parser.h"
 #include "catalogue/site_urls.h"
 #include "cli/command_handlers.h"
+#include "demo/demo_command_line.h"
 #include "demo/demo_site.h"
 #include "reader/chapter.h"
 #include "reader/toc_parser.h"
@@ -210,17 +211,19 @@ void onSignal(int) {
 }  // namespace
 
 int serveDemoCommand(Context& context, const Arguments& arguments) {
-    int port = 0;
-    if (arguments.size() == 2 && arguments[0] == "--port") {
-        std::optional<int> n = parseCount(arguments[1]);
-        if (!n || *n > 65535) return kExitUsage;
-        port = *n;
-    } else if (!arguments.empty()) {
-        return kExitUsage;
-    }
-    DemoSite site;
-    if (!site.start(port)) {
-        std::fprintf(context.err, "novel: serve-demo: cannot listen on port %d\n", port);
+    const std::optional<DemoCommandLine> line = parseDemoCommandLine(arguments);
+    if (!line) return kExitUsage;
+    // The command line wins over site.ini, key by key.
+    const SiteConfig& config = context.siteConfig();
+    DemoSite::Options options = DemoSite::Options::fromConfig(config);
+    options.latencyMs = line->latencyMs.value_or(options.latencyMs);
+    options.rateKiBPerSecond = line->rateKiBPerSecond.value_or(options.rateKiBPerSecond);
+    options.revisionRoute = line->revisionRoute;
+    DemoSite site(options);
+    // A port asked for on the command line is that port or nothing.
+    if (line->port ? !site.start(*line->port) : !startDemoSite(site, config)) {
+        std::fprintf(context.err, "novel: serve-demo: cannot listen on port %d\n",
+                     line->port.value_or(config.demoPort.value_or(0)));
         return kExitFailure;
     }
     std::fprintf(context.out, "%s\n", site.url().c_str());

@@ -306,13 +306,7 @@ std::vector<int> DemoCatalogue::search(std::string_view gbkKeyword, bool byAutho
 }
 
 int64_t DemoCatalogue::chapterPageId(const DemoBook& book, int chapter) {
-    return int64_t{book.id} * 10000 + chapter;
-}
-
-int DemoCatalogue::chapterOfPageId(const DemoBook& book, int64_t pageId) {
-    int64_t chapter = pageId - int64_t{book.id} * 10000;
-    if (chapter < 1 || chapter > book.chapterCount) return 0;
-    return static_cast<int>(chapter);
+    return int64_t{book.id} * kPageIdsPerBook + chapter;
 }
 
 std::string DemoCatalogue::chapterTitle(const DemoBook& book, int chapter) const {

@@ -47,6 +47,7 @@ inline constexpr int kOneChapterBlank = 3;     // one chapter, title with a blan
 inline constexpr int kOneChapterFinished = 4;  // one chapter, finished, title with "完"
 inline constexpr int kBlankTitle = 5;          // title with two blanks
 inline constexpr int kSoleAuthorBook = 6;      // the only book of its author
+inline constexpr int kRevisable = 60;  // "龙城之异闻", 30 chapters; POST /demo/revise steps it
 }  // namespace demo_books
 
 class DemoCatalogue {
@@ -70,10 +71,10 @@ class DemoCatalogue {
     // Ids of the books whose title (or author) contains the keyword; the keyword is GBK.
     std::vector<int> search(std::string_view gbkKeyword, bool byAuthor) const;
 
-    // Chapters are numbered 1..chapterCount; their page ids are unique across the site.
+    // Chapters are numbered 1..chapterCount; their page ids, BOOK * kPageIdsPerBook + chapter, are
+    // unique across the site.
+    static constexpr int kPageIdsPerBook = 10000;
     static int64_t chapterPageId(const DemoBook& book, int chapter);
-    // The chapter number of a page id within the book, or 0.
-    static int chapterOfPageId(const DemoBook& book, int64_t pageId);
     std::string chapterTitle(const DemoBook& book, int chapter) const;
     // The story text of one chapter, one string per paragraph, without site notices.
     std::vector<std::string> chapterParagraphs(const DemoBook& book, int chapter) const;

@@ -63,10 +63,45 @@ std::string chapterTailNotice() {
            std::string(kDemoBrandChineseSpaced) + " " + latinBrandUpper() + " 最快更新！";
 }
 
+// The chapters a book's pages show: as generated, or as revised. Indexes run over the chapters
+// in reading order.
+class Chapters {
+  public:
+    Chapters(const DemoCatalogue& catalogue, const DemoBook& book, const DemoRevisedBook* revised)
+        : catalogue_(catalogue), book_(book), revised_(revised) {}
+
+    int count() const {
+        return revised_ ? static_cast<int>(revised_->chapters.size()) : book_.chapterCount;
+    }
+    int number(int index) const { return revised_ ? at(index).number : index + 1; }
+    // -1 when the book has no chapter with this number.
+    int indexOf(int number) const {
+        if (revised_) return revised_->indexOf(number);
+        return number >= 1 && number <= book_.chapterCount ? number - 1 : -1;
+    }
+    std::string title(int index) const {
+        if (revised_ && at(index).title) return *at(index).title;
+        return catalogue_.chapterTitle(book_, number(index));
+    }
+    std::vector<std::string> paragraphs(int index) const {
+        if (revised_ && at(index).paragraphs) return *at(index).paragraphs;
+        return catalogue_.chapterParagraphs(book_, number(index));
+    }
+
+  private:
+    const DemoRevisedBook::Chapter& at(int index) const {
+        return revised_->chapters[static_cast<size_t>(index)];
+    }
+
+    const DemoCatalogue& catalogue_;
+    const DemoBook& book_;
+    const DemoRevisedBook* revised_;
+};
+
 // One chapter as it stands in the TXT package (UTF-8).
-std::string packageChapter(const DemoCatalogue& catalogue, const DemoBook& book, int chapter) {
-    std::string s = catalogue.chapterTitle(book, chapter) + "\r\n\r\n";
-    for (const auto& p : catalogue.chapterParagraphs(book, chapter)) s += "    " + p + "\r\n";
+std::string packageChapter(const Chapters& chapters, int index) {
+    std::string s = chapters.title(index) + "\r\n\r\n";
+    for (const auto& p : chapters.paragraphs(index)) s += "    " + p + "\r\n";
     s += "    " + kBrand + " www." + latinBrandUpper() + ".com 提供全文阅读。\r\n\r\n";
     return s;
 }
@@ -330,7 +365,8 @@ Text DemoPages::bookPage(const DemoBook& book) const {
     return toGbk(s);
 }
 
-Text DemoPages::tableOfContents(const DemoBook& book) const {
+Text DemoPages::tableOfContents(const DemoBook& book, const DemoRevisedBook* revised) const {
+    const Chapters chapters(catalogue_, book, revised);
     std::string s = pageHead(book.title + "最新章节列表_" + kBrand, "");
     s += "<div id=\"content\">\r\n";
     s += "<div class=\"crumb\"><a href=\"" + base_ + "/\">" + kBrand + "</a> &gt; <a href=\"" +
@@ -340,33 +376,36 @@ Text DemoPages::tableOfContents(const DemoBook& book) const {
     s += "<div class=\"down\"><a href=\"" + txtLinkUrl(book) + "\" target=\"_blank\">TXT下载</a> " +
          "<a href=\"" + packageUrl(book) + "\">ZIP下载</a></div>\r\n";
     s += "<div class=\"chapters\">\r\n";
-    for (int k = 1; k <= book.chapterCount; ++k)
+    for (int i = 0; i < chapters.count(); ++i)
         s += "<div class=\"dccss\"><a href=\"" +
-             std::to_string(DemoCatalogue::chapterPageId(book, k)) + ".html\">" +
-             catalogue_.chapterTitle(book, k) + "</a></div>\r\n";
+             std::to_string(DemoCatalogue::chapterPageId(book, chapters.number(i))) + ".html\">" +
+             chapters.title(i) + "</a></div>\r\n";
     s += "</div>\r\n";
     s += "<div class=\"notice\">如果您认为本书不错，请把" + kBrand + "推荐给您的朋友！</div>\r\n";
     s += "</div>\r\n" + footer();
     return toGbk(s);
 }
 
-Text DemoPages::chapterPage(const DemoBook& book, int chapter) const {
-    if (chapter < 1 || chapter > book.chapterCount) return {};
-    const std::string title = catalogue_.chapterTitle(book, chapter);
-    auto pageOf = [&](int k) {
-        if (k < 1 || k > book.chapterCount) return std::string("index.html");
-        return std::to_string(DemoCatalogue::chapterPageId(book, k)) + ".html";
+Text DemoPages::chapterPage(const DemoBook& book, int chapter,
+                            const DemoRevisedBook* revised) const {
+    const Chapters chapters(catalogue_, book, revised);
+    const int index = chapters.indexOf(chapter);
+    if (index < 0) return {};
+    const std::string title = chapters.title(index);
+    auto pageOf = [&](int i) {
+        if (i < 0 || i >= chapters.count()) return std::string("index.html");
+        return std::to_string(DemoCatalogue::chapterPageId(book, chapters.number(i))) + ".html";
     };
-    const std::string links = "<div class=\"links\"><a href=\"" + pageOf(chapter - 1) +
+    const std::string links = "<div class=\"links\"><a href=\"" + pageOf(index - 1) +
                               "\">上一章</a> | <a href=\"index.html\">返回目录</a> | <a href=\"" +
-                              pageOf(chapter + 1) + "\">下一章</a></div>\r\n";
+                              pageOf(index + 1) + "\">下一章</a></div>\r\n";
     std::string s = pageHead(title + "_" + book.title + "_" + kBrand, "");
     s += "<div id=\"content\">\r\n";
     s += "<div class=\"crumb\"><a href=\"" + base_ + "/\">" + kBrand + "</a> &gt; <a href=\"" +
          bookUrl(book) + "\">" + book.title + "</a> &gt; " + title + "</div>\r\n";
     s += "<h1>" + title + "</h1>\r\n" + links;
     s += "<div id=\"text_area\">" + kIndent + chapterHeadNotice() + kBreak;
-    for (const auto& p : catalogue_.chapterParagraphs(book, chapter)) s += kIndent + p + kBreak;
+    for (const auto& p : chapters.paragraphs(index)) s += kIndent + p + kBreak;
     s += kIndent + chapterTailNotice() + "<br />\r\n</div>\r\n";
     s += links + "</div>\r\n" + footer();
     return toGbk(s);
@@ -378,13 +417,14 @@ Text DemoPages::notFoundPage() const {
     return toGbk(s);
 }
 
-Bytes DemoPages::txtPackage(const DemoBook& book) const {
+Bytes DemoPages::txtPackage(const DemoBook& book, const DemoRevisedBook* revised) const {
+    const Chapters chapters(catalogue_, book, revised);
     Bytes out = toGbk("《" + book.title + "》\r\n作者：" + book.author + "\r\n\r\n本书由" + kBrand +
                       "（Www." + latinBrandMixed() + ".Com）整理收录，仅供试读。\r\n\r\n");
     out.reserve(static_cast<size_t>(book.wordCount()) * 2 + out.size() +
                 static_cast<size_t>(book.chapterCount) * 128);
     // Chapter by chapter, so the UTF-8 form of a large book never exists whole.
-    for (int k = 1; k <= book.chapterCount; ++k) out += toGbk(packageChapter(catalogue_, book, k));
+    for (int i = 0; i < chapters.count(); ++i) out += toGbk(packageChapter(chapters, i));
     return out;
 }
 
@@ -394,7 +434,8 @@ const Bytes& DemoPages::benchBlock() {
         const DemoCatalogue& c = DemoCatalogue::shared();
         const DemoBook& b = *c.book(demo_books::kThousands);
         Bytes text;
-        for (int k = 1; text.size() < kSize; ++k) text += toGbk(packageChapter(c, b, k));
+        const Chapters chapters(c, b, nullptr);
+        for (int i = 0; text.size() < kSize; ++i) text += toGbk(packageChapter(chapters, i));
         // Cut at a character boundary, then pad with blanks to the exact size so the blocks can
         // be joined without splitting a character.
         size_t end = 0;

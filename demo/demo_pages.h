@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "demo/demo_catalogue.h"
+#include "demo/demo_revisions.h"
 #include "web/text.h"
 
 namespace novel {
@@ -27,13 +28,15 @@ class DemoPages {
     // matches, or a result page without results. gbkKeyword is the decoded keyword.
     Text searchAnswer(std::string_view gbkKeyword, bool byAuthor, int page) const;
     Text bookPage(const DemoBook& book) const;
-    Text tableOfContents(const DemoBook& book) const;
-    // Empty when the book has no such chapter.
-    Text chapterPage(const DemoBook& book, int chapter) const;
+    // `revised`, when given, holds the book's chapters in place of the generated ones.
+    Text tableOfContents(const DemoBook& book, const DemoRevisedBook* revised = nullptr) const;
+    // Empty when the book has no chapter with that number (the number in its page id).
+    Text chapterPage(const DemoBook& book, int chapter,
+                     const DemoRevisedBook* revised = nullptr) const;
     Text notFoundPage() const;
 
     // The whole book as one GBK text file (the TXT package).
-    Bytes txtPackage(const DemoBook& book) const;
+    Bytes txtPackage(const DemoBook& book, const DemoRevisedBook* revised = nullptr) const;
     // One MiB of package-like text; benchmark packages repeat it.
     static const Bytes& benchBlock();
 

@@ -31,25 +31,34 @@ int pageParameter(const Request& req) {
 
 // The packages served last, kept because clients tend to fetch a book twice (size, then body)
 // and the big one takes a moment to write.
+// A revised book is a new book to the cache: entries hold the revision they were written from.
 class PackageCache {
   public:
-    std::shared_ptr<const Bytes> get(const DemoPages& pages, const DemoBook& book) {
+    std::shared_ptr<const Bytes> get(const DemoPages& pages, const DemoBook& book,
+                                     std::shared_ptr<const DemoRevisedBook> revised) {
         std::lock_guard lock(mutex_);
-        auto hit = std::find_if(entries_.begin(), entries_.end(),
-                                [&](const auto& e) { return e.first == book.id; });
+        auto hit = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) {
+            return e.bookId == book.id && e.revised == revised;
+        });
         if (hit != entries_.end()) {
             entries_.splice(entries_.begin(), entries_, hit);
         } else {
-            entries_.emplace_front(book.id, std::make_shared<const Bytes>(pages.txtPackage(book)));
+            auto bytes = std::make_shared<const Bytes>(pages.txtPackage(book, revised.get()));
+            entries_.push_front({book.id, std::move(revised), std::move(bytes)});
             if (entries_.size() > kKept) entries_.pop_back();
         }
-        return entries_.front().second;
+        return entries_.front().bytes;
     }
 
   private:
+    struct Entry {
+        int bookId;
+        std::shared_ptr<const DemoRevisedBook> revised;
+        std::shared_ptr<const Bytes> bytes;
+    };
     static constexpr size_t kKept = 4;
     std::mutex mutex_;
-    std::list<std::pair<int, std::shared_ptr<const Bytes>>> entries_;
+    std::list<Entry> entries_;
 };
 
 void sendBytes(Response& res, std::shared_ptr<const Bytes> bytes, const char* type) {
@@ -70,8 +79,12 @@ void answerPage(Response& res, const Text& page) {
     res.set_content(page, kDemoHtmlType);
 }
 
-std::vector<DemoRoute> demoRoutes(std::shared_ptr<const DemoPages> pages) {
+std::vector<DemoRoute> demoRoutes(std::shared_ptr<const DemoPages> pages,
+                                  std::shared_ptr<const DemoRevisions> revisions) {
     auto cache = std::make_shared<PackageCache>();
+    auto revisedOf = [revisions](const DemoBook& book) {
+        return revisions ? revisions->of(book.id) : nullptr;
+    };
     auto bookAt = [pages](const std::ssub_match& digits) {
         int64_t id = number(digits.str());
         return id > 0 && id < 1000000000 ? pages->catalogue().book(static_cast<int>(id)) : nullptr;
@@ -100,21 +113,28 @@ std::vector<DemoRoute> demoRoutes(std::shared_ptr<const DemoPages> pages) {
              answerPage(res, book ? pages->bookPage(*book) : Text{});
          }});
     routes.push_back(
-        {R"(/book/(\d{1,9})/index\.html)", [pages, bookAt](const Request& req, Response& res) {
+        {R"(/book/(\d{1,9})/index\.html)",
+         [pages, bookAt, revisedOf](const Request& req, Response& res) {
              const DemoBook* book = bookAt(req.matches[1]);
-             answerPage(res, book ? pages->tableOfContents(*book) : Text{});
+             answerPage(res, book ? pages->tableOfContents(*book, revisedOf(*book).get()) : Text{});
          }});
-    routes.push_back(
-        {R"(/book/(\d{1,9})/(\d{1,15})\.html)", [pages, bookAt](const Request& req, Response& res) {
-             const DemoBook* book = bookAt(req.matches[1]);
-             int chapter =
-                 book ? DemoCatalogue::chapterOfPageId(*book, number(req.matches[2].str())) : 0;
-             answerPage(res, chapter ? pages->chapterPage(*book, chapter) : Text{});
-         }});
+    routes.push_back({R"(/book/(\d{1,9})/(\d{1,15})\.html)",
+                      [pages, bookAt, revisedOf](const Request& req, Response& res) {
+                          const DemoBook* book = bookAt(req.matches[1]);
+                          if (!book) return answerPage(res, {});
+                          // A revised book may have chapters past its generated count.
+                          const int64_t chapter =
+                              number(req.matches[2].str()) -
+                              int64_t{book->id} * DemoCatalogue::kPageIdsPerBook;
+                          answerPage(res, chapter >= 1 && chapter < DemoCatalogue::kPageIdsPerBook
+                                              ? pages->chapterPage(*book, static_cast<int>(chapter),
+                                                                   revisedOf(*book).get())
+                                              : Text{});
+                      }});
     // The book page links txtdown_N; the reader rewrites that to packdown_txt_N. Both give the
     // package.
     routes.push_back({R"(/modules/article/(?:txtdown|packdown_txt)_(\d{1,9})\.txt)",
-                      [pages, bookAt, cache](const Request& req, Response& res) {
+                      [pages, bookAt, cache, revisedOf](const Request& req, Response& res) {
                           const DemoBook* book = bookAt(req.matches[1]);
                           if (!book) {
                               res.status = 404;
@@ -123,7 +143,7 @@ std::vector<DemoRoute> demoRoutes(std::shared_ptr<const DemoPages> pages) {
                           res.set_header(
                               "Content-Disposition",
                               "attachment; filename=\"" + std::to_string(book->id) + ".txt\"");
-                          sendBytes(res, cache->get(*pages, *book), kTextType);
+                          sendBytes(res, cache->get(*pages, *book, revisedOf(*book)), kTextType);
                       }});
     // Packages of any size for download benchmarks: N MiB of book-like text.
     routes.push_back({R"(/modules/article/packdown_txt_bench_(\d{1,4})\.txt)",
@@ -151,6 +171,25 @@ std::vector<DemoRoute> demoRoutes(std::shared_ptr<const DemoPages> pages) {
                           res.set_content(jpeg, "image/jpeg");
                       }});
     return routes;
+}
+
+DemoRoute demoRevisionRoute(std::shared_ptr<DemoRevisions> revisions) {
+    return {R"(/demo/revise)", [revisions](const Request& req, Response& res) {
+                const int64_t book = number(req.get_param_value("book"));
+                const int64_t step = number(req.get_param_value("step"));
+                if (book < 0 || step < 0 || step > 1000) {
+                    res.status = 400;
+                    return;
+                }
+                if (book != demo_books::kRevisable ||
+                    !revisions->setStep(static_cast<int>(book), static_cast<int>(step))) {
+                    res.status = 404;
+                    return;
+                }
+                res.set_content(
+                    "book " + std::to_string(book) + " step " + std::to_string(step) + "\n",
+                    "text/plain");
+            }};
 }
 
 }  // namespace novel

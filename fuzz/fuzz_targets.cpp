@@ -156,6 +156,9 @@ void siteConfig(std::string_view input) {
     for (const std::string* value :
          {&config.site, &config.brandLatin, &config.brandChinese, &config.mail, &config.helpPage})
         check(isValidUtf8(*value));
+    check(!config.demoPort || (*config.demoPort >= 1 && *config.demoPort <= 65535));
+    check(config.demoLatencyMs >= 0 && config.demoLatencyMs <= kMaxDemoLatencyMs);
+    check(config.demoRateKiB >= 0 && config.demoRateKiB <= kMaxDemoRateKiB);
     config.brandWords();
 }
 

@@ -81,6 +81,33 @@ TEST(SiteConfig, GarbageKeepsTheDefaults) {
     EXPECT_EQ(parseSiteConfig(bytes + "\nsite=http://a\n").site, "http://a");
 }
 
+TEST(SiteConfig, DemoSiteNumbers) {
+    const SiteConfig unset = parseSiteConfig("");
+    EXPECT_FALSE(unset.demoPort);
+    EXPECT_EQ(unset.demoLatencyMs, 0);
+    EXPECT_EQ(unset.demoRateKiB, 0);
+
+    const SiteConfig c = parseSiteConfig("demo_port = 8080\ndemo_latency = 250\ndemo_rate = 64\n");
+    EXPECT_EQ(c.demoPort, 8080);
+    EXPECT_EQ(c.demoLatencyMs, 250);
+    EXPECT_EQ(c.demoRateKiB, 64);
+    EXPECT_EQ(parseSiteConfig("demo_port=65535\n").demoPort, 65535);
+    EXPECT_EQ(parseSiteConfig("demo_latency=60000\ndemo_rate=1048576").demoRateKiB, 1048576);
+
+    // Out of range or not a number: the key keeps its default, the next good line still counts.
+    for (const char* bad :
+         {"demo_port = 0", "demo_port = 65536", "demo_port = -80", "demo_port = 80x",
+          "demo_port =", "demo_port = 99999999999999999999", "demo_latency = 60001",
+          "demo_latency = -1", "demo_rate = 1048577", "demo_rate = 1.5"}) {
+        const SiteConfig g = parseSiteConfig(std::string(bad) + "\npage_timeout = 5\n");
+        EXPECT_FALSE(g.demoPort) << bad;
+        EXPECT_EQ(g.demoLatencyMs, 0) << bad;
+        EXPECT_EQ(g.demoRateKiB, 0) << bad;
+        EXPECT_EQ(g.pageTimeLimitSeconds, 5) << bad;
+    }
+    EXPECT_EQ(parseSiteConfig("demo_port = 0\ndemo_port = 81\n").demoPort, 81);
+}
+
 TEST(SiteConfig, File) {
     const auto path = std::filesystem::temp_directory_path() /
                       ("site_config_test_" + std::to_string(getpid()) + ".ini");

@@ -140,7 +140,9 @@ TEST_F(SiteCommands, WrongUsageAndDeadSites) {
                                                {"toc", "a"},
                                                {"chapter"},
                                                {"nonsense"},
-                                               {"serve-demo", "--port", "x"}}) {
+                                               {"serve-demo", "--port", "x"},
+                                               {"serve-demo", "--latency"},
+                                               {"serve-demo", "--rate", "-1"}}) {
         ProcessResult r = novel(bad);
         EXPECT_EQ(r.exitCode, 2) << bad[0];
         EXPECT_THAT(r.err, HasSubstr("usage")) << bad[0];
@@ -166,6 +168,28 @@ TEST(CliDemoSite, StartsTheDemoSiteWhenNoSiteIsConfigured) {
     Json list = Json::parse(r.out);
     EXPECT_THAT(list["url"].get<std::string>(), HasSubstr("http://127.0.0.1:"));
     EXPECT_FALSE(list["rows"].empty());
+}
+
+TEST(CliDemoSite, UsesTheConfiguredDemoPortAndFallsBackWhenItIsTaken) {
+    test::TempDir dir;
+    const fs::path ini = dir.path() / "site.ini";
+    const int port = test::unusedPort();
+    std::ofstream(ini) << "demo_port = " << port << "\ndemo_latency = 1\ndemo_rate = 100000\n";
+    const std::string expected = "http://127.0.0.1:" + std::to_string(port) + "/";
+    auto urlOfList = [&] {
+        ProcessResult r = test::runProcess({NOVEL_CLI_PATH, "--config", ini.string(), "list", "1"});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        Json list = Json::parse(r.out);
+        EXPECT_FALSE(list["rows"].empty());
+        return list["url"].get<std::string>();
+    };
+    EXPECT_THAT(urlOfList(), HasSubstr(expected));
+
+    DemoSite holder;
+    ASSERT_TRUE(holder.start(port));
+    const std::string fallback = urlOfList();
+    EXPECT_THAT(fallback, HasSubstr("http://127.0.0.1:"));
+    EXPECT_THAT(fallback, Not(HasSubstr(expected)));
 }
 
 }  // namespace

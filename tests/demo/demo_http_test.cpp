@@ -27,7 +27,7 @@ class DemoSiteHttp : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(site.start());
         client = std::make_unique<httplib::Client>(site.url());
-        client->set_read_timeout(60);  // the big package is generated on first request
+        client->set_read_timeout(60);   // the big package is generated on first request
         client->set_url_encode(false);  // paths are sent exactly as written
         pages = std::make_unique<DemoPages>(DemoCatalogue::shared(), site.url());
     }
