@@ -265,7 +265,7 @@ void MainWindow::openBookDetail() {
     CurrentBook book = currentBookFromRow(row);
     const Bytes page = whileBusy([&] { return fetchPlain(book.bookUrl); });
     if (showFetchProblem(this)) return;
-    book.setDetails(parseBookPage(textOf(page)));
+    book.setDetails(parseBookPage(textOf(page), state_.config.brandWords()));
     state_.currentBook = std::move(book);
     state_.windows->showBookDetail(this);
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "web/text.h"
 
@@ -23,6 +24,8 @@ struct BrandWords {
     Text latin;
     Text chinese;
     Text chineseSpaced;
+    // Advertising sentences beyond the built-in ones (site.ini "ad_sentence"), same form.
+    TextList adSentences = {};
 };
 
 struct SiteConfig {
@@ -37,7 +40,8 @@ struct SiteConfig {
     std::string chatGroupNumber;
     std::string mail;
     std::string imNumber;
-    long pageTimeLimitSeconds = 60;  // "page_timeout": seconds a whole page request may take
+    std::vector<std::string> adSentences;  // "ad_sentence", one per line, repeatable
+    long pageTimeLimitSeconds = 60;        // "page_timeout": seconds a whole page request may take
 
     bool usesDemoSite() const { return site == kDemoSite; }
     BrandWords brandWords() const;  // converted to GBK

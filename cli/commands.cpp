@@ -10,7 +10,7 @@ namespace novel::cli {
 
 namespace {
 
-constexpr std::string_view kGlobalUsage = "novel [--site URL] [--config FILE]";
+constexpr std::string_view kGlobalUsage = "novel [--site URL] [--config FILE] [--html DIR]";
 
 void printUsage(std::FILE* to) {
     std::fprintf(to, "usage: %.*s COMMAND ...\n\ncommands:\n",
@@ -39,6 +39,7 @@ constexpr std::array kCommands{
     Command{"toc", "toc TOC_URL BOOK_URL", &tocCommand},
     Command{"chapter", "chapter CHAPTER_URL", &chapterCommand},
     Command{"download", "download TXT_URL --title TITLE [--dir DIR]", &downloadCommand},
+    Command{"bookmarks", "bookmarks", &bookmarksCommand},
     Command{"serve-demo", "serve-demo [--port N]", &serveDemoCommand},
 };
 
@@ -108,7 +109,7 @@ int runCli(const Arguments& arguments, std::FILE* out, std::FILE* err) {
             printUsage(out);
             return kExitOk;
         }
-        const bool takesValue = option == "--site" || option == "--config";
+        const bool takesValue = option == "--site" || option == "--config" || option == "--html";
         if (!takesValue || next + 1 == arguments.size()) {
             std::fprintf(err,
                          takesValue ? "novel: %s needs a value\n" : "novel: unknown option %s\n",
@@ -116,7 +117,9 @@ int runCli(const Arguments& arguments, std::FILE* out, std::FILE* err) {
             printUsage(err);
             return kExitUsage;
         }
-        (option == "--site" ? context.site : context.config) = arguments[++next];
+        (option == "--site"     ? context.site
+         : option == "--config" ? context.config
+                                : context.html) = arguments[++next];
     }
     if (next == arguments.size()) {
         printUsage(err);

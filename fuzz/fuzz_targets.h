@@ -14,6 +14,7 @@ void regexObject(std::string_view input);
 void pageParsers(std::string_view input);
 void siteConfig(std::string_view input);
 void bookmarkFile(std::string_view input);
+void chapterText(std::string_view input);
 
 struct Target {
     const char* name;
@@ -21,7 +22,7 @@ struct Target {
 };
 inline constexpr Target kTargets[] = {
     {"text", &textPrimitives},    {"regex", &regexObject},      {"parsers", &pageParsers},
-    {"site_config", &siteConfig}, {"bookmarks", &bookmarkFile},
+    {"site_config", &siteConfig}, {"bookmarks", &bookmarkFile}, {"chapter", &chapterText},
 };
 
 }  // namespace novel::fuzz

@@ -1,5 +1,8 @@
 #include "reader/chapter.h"
 
+#include "reader/ad_sentences.h"
+#include "reader/chapter_html.h"
+
 namespace novel {
 
 Text cutChapterText(std::string_view page) {
@@ -13,11 +16,11 @@ Text cleanChapterText(std::string_view text, const BrandWords& brandWords) {
           std::string_view(brandWords.chineseSpaced), std::string_view(brandWords.latin)}) {
         if (!word.empty()) out = replaceText(out, word);
     }
-    return out;
+    return removeAdSentences(out, brandWords);
 }
 
 Text chapterTextFromPage(std::string_view page, const BrandWords& brandWords) {
-    return cleanChapterText(cutChapterText(page), brandWords);
+    return sanitizeChapterHtml(cleanChapterText(cutChapterText(page), brandWords));
 }
 
 Text buildReaderPage(std::string_view headTemplate, std::string_view bodyStyleTemplate,

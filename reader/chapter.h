@@ -81,10 +81,11 @@ inline constexpr std::string_view kPageScriptTemplate =
 Text cutChapterText(std::string_view page);
 
 // Removes ".com", "www.", then the Chinese, spaced Chinese and Latin brand words, letter case
-// ignored. An empty brand word is skipped.
+// ignored (an empty brand word is skipped), then the site's advertising sentences.
 Text cleanChapterText(std::string_view text, const BrandWords& brandWords);
 
-// cleanChapterText(cutChapterText(page)): the chapterText of a fetched chapter page.
+// The chapterText of a fetched chapter page: cut, cleaned, then sanitized last, so that no removal
+// can join the pieces of a tag or an attribute together again.
 Text chapterTextFromPage(std::string_view page, const BrandWords& brandWords);
 
 // The bytes of ReaderPage: the three templates, the chapter title, "</br></br>", the text and

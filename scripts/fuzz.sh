@@ -20,7 +20,7 @@ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNOVEL_FUZZ
 cmake --build build-fuzz -j "$(nproc)" >/dev/null
 
 failed=0
-for target in text regex parsers site_config bookmarks; do
+for target in text regex parsers site_config bookmarks chapter; do
     corpus=build-fuzz/corpus/$target
     findings=build-fuzz/findings/$target
     mkdir -p "$corpus" "$findings"
