@@ -15,7 +15,6 @@
 #include "app/windows.h"
 #include "bookmarks/bookmark_file.h"
 #include "reader/reader_window.h"
-#include "web/file_io.h"
 
 namespace novel {
 

@@ -10,13 +10,14 @@ Text cutChapterText(std::string_view page) {
 }
 
 Text cleanChapterText(std::string_view text, const BrandWords& brandWords) {
-    Text out(text);
+    // The sentences first, while their addresses can still be told from ordinary words.
+    Text out = removeAdSentences(text, brandWords);
     for (std::string_view word :
          {std::string_view(".com"), std::string_view("www."), std::string_view(brandWords.chinese),
           std::string_view(brandWords.chineseSpaced), std::string_view(brandWords.latin)}) {
         if (!word.empty()) out = replaceText(out, word);
     }
-    return removeAdSentences(out, brandWords);
+    return out;
 }
 
 Text chapterTextFromPage(std::string_view page, const BrandWords& brandWords) {

@@ -80,8 +80,8 @@ inline constexpr std::string_view kPageScriptTemplate =
 // after it; empty when the page lacks either.
 Text cutChapterText(std::string_view page);
 
-// Removes ".com", "www.", then the Chinese, spaced Chinese and Latin brand words, letter case
-// ignored (an empty brand word is skipped), then the site's advertising sentences.
+// Removes the site's advertising sentences, then ".com", "www.", the Chinese, spaced Chinese and
+// Latin brand words, letter case ignored (an empty brand word is skipped).
 Text cleanChapterText(std::string_view text, const BrandWords& brandWords);
 
 // The chapterText of a fetched chapter page: cut, cleaned, then sanitized last, so that no removal
