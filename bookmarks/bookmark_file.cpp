@@ -1,5 +1,6 @@
 #include "bookmarks/bookmark_file.h"
 
+#include "catalogue/site_urls.h"
 #include "web/file_io.h"
 #include "web/gbk.h"
 
@@ -168,6 +169,35 @@ int firstFreeSlot(const std::array<SlotState, kBookmarkSlotCount>& states) {
     for (int n = 1; n <= kBookmarkSlotCount; ++n)
         if (states[n - 1] == SlotState::Free) return n;
     return 0;
+}
+
+Bookmark rebaseBookmark(Bookmark bookmark, std::string_view site) {
+    bookmark.chapterUrl = rebaseSiteUrl(bookmark.chapterUrl, site);
+    bookmark.txtPackageUrl = rebaseSiteUrl(bookmark.txtPackageUrl, site);
+    for (ChapterEntry& chapter : bookmark.chapters) chapter.url = rebaseSiteUrl(chapter.url, site);
+    return bookmark;
+}
+
+Bookmark readBookmark(const fs::path& folder, int slot, std::string_view site) {
+    if (slot < 1 || slot > kBookmarkSlotCount) return {};
+    return rebaseBookmark(parseBookmark(readTextFile(bookmarkSlotPath(folder, slot))), site);
+}
+
+std::vector<BookmarkListing> listBookmarks(const fs::path& folder, std::string_view site) {
+    std::vector<BookmarkListing> listing;
+    for (int slot = 1; slot <= kBookmarkSlotCount; ++slot) {
+        if (bookmarkSlotState(folder, slot) == SlotState::Free) continue;
+        listing.push_back({slot, readBookmark(folder, slot, site)});
+    }
+    return listing;
+}
+
+std::error_code deleteBookmark(const fs::path& folder, int slot) {
+    if (slot < 1 || slot > kBookmarkSlotCount)
+        return std::make_error_code(std::errc::invalid_argument);
+    std::error_code ec;
+    fs::remove(bookmarkSlotPath(folder, slot), ec);
+    return ec;
 }
 
 BookmarkSaveResult saveToFirstFreeSlot(const fs::path& folder, const Bookmark& bookmark) {

@@ -50,6 +50,27 @@ struct BookmarkSaveResult {
     std::error_code error;  // why the chosen free slot could not be written
 };
 
+// The bookmark with its addresses (every chapter's, the selected chapter's and the TXT package's)
+// rebased onto `site`, the site in use (rebaseSiteUrl), so a moved site or another demo port
+// loses nothing.
+Bookmark rebaseBookmark(Bookmark bookmark, std::string_view site);
+
+// The bookmark in `slot` as the reader takes it over: read, parsed and rebased onto `site`.
+Bookmark readBookmark(const std::filesystem::path& folder, int slot, std::string_view site);
+
+struct BookmarkListing {
+    int slot = 0;  // 1 to 5
+    Bookmark bookmark;
+};
+
+// The slots to show, in slot order: every slot that is not free (a missing one reads as an empty
+// bookmark), each bookmark rebased onto `site`.
+std::vector<BookmarkListing> listBookmarks(const std::filesystem::path& folder,
+                                           std::string_view site);
+
+// Removes the slot's file. A file already gone is no failure; a slot outside 1 to 5 is.
+std::error_code deleteBookmark(const std::filesystem::path& folder, int slot);
+
 // Makes the missing slot files (empty, with the folder), then writes the bookmark whole into the
 // first free slot. Neither a slot (all taken) nor an error: the bookmarks are full.
 BookmarkSaveResult saveToFirstFreeSlot(const std::filesystem::path& folder,

@@ -16,7 +16,6 @@
 #include "app/windows.h"
 #include "bookmarks/bookmark_file.h"
 #include "reader/reader_window.h"
-#include "web/file_io.h"
 
 namespace novel {
 
@@ -81,15 +80,13 @@ std::filesystem::path bookmarkFolder(const AppState& state) {
 void BookmarkWindow::listBookmarks() {
     setFixedSize(clientSizeFor(491, 180));
     bookmarkList_->clear();
-    const std::filesystem::path folder = bookmarkFolder(state_);
-    for (int slot = 1; slot <= kBookmarkSlotCount; ++slot) {
-        if (bookmarkSlotState(folder, slot) == SlotState::Free) continue;
-        const Bookmark bookmark = parseBookmark(readTextFile(bookmarkSlotPath(folder, slot)));
+    for (const BookmarkListing& entry : novel::listBookmarks(bookmarkFolder(state_), state_.site)) {
+        const Bookmark& bookmark = entry.bookmark;
         QTreeWidgetItem* row = appendRow(
             bookmarkList_,
             {QString::number(bookmarkList_->topLevelItemCount() + 1), toQString(bookmark.bookTitle),
              toQString(bookmark.chapterTitle), toQString(bookmark.chapterUrl)});
-        row->setData(0, kSlotRole, slot);
+        row->setData(0, kSlotRole, entry.slot);
     }
 }
 
@@ -98,8 +95,7 @@ void BookmarkWindow::openBookmark() {
     if (!row || row->text(1).isEmpty() || !state_.windows) return;
     const int slot = row->data(0, kSlotRole).toInt();
     if (slot < 1 || slot > kBookmarkSlotCount) return;
-    const Bookmark bookmark =
-        parseBookmark(readTextFile(bookmarkSlotPath(bookmarkFolder(state_), slot)));
+    const Bookmark bookmark = readBookmark(bookmarkFolder(state_), slot, state_.site);
     if (bookmark.bookTitle.empty() && bookmark.chapters.empty()) return;  // gone meanwhile
 
     state_.currentBook.txtPackageUrl = bookmark.txtPackageUrl;
@@ -125,8 +121,10 @@ void BookmarkWindow::deleteBookmark() {
         showMessage(this, QStringLiteral("没有书签或者没有选中书签！"));
         return;
     }
-    std::error_code ignored;
-    std::filesystem::remove(bookmarkSlotPath(bookmarkFolder(state_), slot), ignored);
+    if (const std::error_code ec = novel::deleteBookmark(bookmarkFolder(state_), slot)) {
+        showMessage(this, QStringLiteral("删除书签失败：") + QString::fromStdString(ec.message()));
+        return;
+    }
     for (int column = 0; column < bookmarkList_->columnCount(); ++column) row->setText(column, {});
     showMessage(this, QStringLiteral("书签 ") + name + QStringLiteral(" 已经删除"));
 }

@@ -1,5 +1,6 @@
 #include "catalogue/book_page.h"
 
+#include "reader/chapter.h"
 #include "web/gbk.h"
 
 namespace novel {
@@ -27,7 +28,17 @@ Text bookUrlStem(std::string_view bookUrl) {
     return trimBlanks(replaceText(bookUrl, ".html"));
 }
 
-BookPage parseBookPage(std::string_view page) {
+BookMeta readBookMeta(std::string_view page) {
+    // The same cut that tells a book's page from a result list.
+    const std::string_view meta = viewBetween(page, "keywords", "/>");
+    const TextList items = splitText(viewBetween(meta, "content=\"", "\""), ",", 3);
+    BookMeta m;
+    if (items.size() > 0) m.title = trimBlanks(items[0]);
+    if (items.size() > 1) m.author = trimBlanks(items[1]);
+    return m;
+}
+
+BookPage parseBookPage(std::string_view page, const BrandWords& brandWords) {
     struct Markers {
         Text txtLeft = toGbk("加入书架</a>】\r\n\t\t\t【<a href=\"");
         Text txtRight = toGbk("\" target=\"_blank\">TXT");
@@ -40,6 +51,9 @@ BookPage parseBookPage(std::string_view page) {
     static const Markers m;
 
     BookPage book;
+    BookMeta meta = readBookMeta(page);
+    book.title = std::move(meta.title);
+    book.author = std::move(meta.author);
     // The link after the "加入书架" link whose text begins with "TXT" points at a download page;
     // the package itself sits under "packdown_txt_".
     book.txtPackageUrl =
@@ -57,7 +71,7 @@ BookPage parseBookPage(std::string_view page) {
     synopsis = replaceText(synopsis, "&nbsp;");
     for (std::string_view fragment : {"www.", ".org", ".net"})
         synopsis = replaceText(synopsis, fragment);
-    book.synopsis = std::move(synopsis);
+    book.synopsis = cleanChapterText(synopsis, brandWords);
     return book;
 }
 

@@ -5,17 +5,30 @@
 #include <string_view>
 
 #include "catalogue/list_parser.h"
+#include "catalogue/site_config.h"
 #include "web/text.h"
 
 namespace novel {
 
+// The title and the author that a book's page names first in its keywords meta
+// (content="TITLE,AUTHOR,…"), blanks trimmed; empty when the page has no such meta.
+struct BookMeta {
+    Text title;
+    Text author;
+};
+BookMeta readBookMeta(std::string_view page);
+
 // What the book's page gives.
 struct BookPage {
+    Text title;          // from the keywords meta
+    Text author;         // from the keywords meta
     Text txtPackageUrl;  // empty when the page has no TXT link
     Text category;
     Text lastUpdate;  // "20" + the date; just "20" when the page lacks it
     Text wordCount;   // the count + "字"; just "字" when the page lacks it
-    Text synopsis;    // line breaks as CR LF, the site's address fragments removed
+    // Line breaks as CR LF; the site's address fragments, brand words and advertising sentences
+    // removed as from a chapter.
+    Text synopsis;
 
     friend bool operator==(const BookPage&, const BookPage&) = default;
 };
@@ -44,6 +57,6 @@ CurrentBook currentBookFromRow(const BookRow& row);
 // bookUrl without any ".html" (letter case ignored), blanks trimmed at both ends.
 Text bookUrlStem(std::string_view bookUrl);
 
-BookPage parseBookPage(std::string_view page);
+BookPage parseBookPage(std::string_view page, const BrandWords& brandWords);
 
 }  // namespace novel

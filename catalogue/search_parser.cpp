@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "catalogue/book_page.h"
 #include "catalogue/row_layout.h"
 #include "web/gbk.h"
 
@@ -70,7 +71,9 @@ SearchPage readSingleBook(std::string_view page, std::string_view keyword, int r
     result.pageCount = 1;
     BookRow row;
     row.id = std::to_string(rowsBefore + 1);
-    row.title = Text(keyword);
+    // An author search lands here too: the book's own title, not the keyword, names the row.
+    row.title = readBookMeta(page).title;
+    if (row.title.empty()) row.title = Text(keyword);
     for (const TwoCut& cut : singleBookLayout()) {
         const Text outer = textBetween(page, cut.outerLeft, cut.outerRight);
         row.*cut.field = textBetween(outer, cut.innerLeft, cut.innerRight);

@@ -18,7 +18,8 @@ struct SearchPage {
     // (the page count shown before stays as it was).
     int pageCount = 0;
     // Single: one row to append to the list as it stands (its column "latest chapter URL" is
-    // empty and its title is the keyword as typed). List: the rows that replace the list.
+    // empty and its title is the book page's own, or the keyword as typed when the page names
+    // none). List: the rows that replace the list.
     std::vector<BookRow> rows;
     TextList progressLines;  // List only
 };

@@ -66,7 +66,9 @@ bool isReadableValue(std::string_view value) {
 }  // namespace
 
 BrandWords SiteConfig::brandWords() const {
-    return {toGbk(brandLatin), toGbk(brandChinese), toGbk(brandChineseSpaced)};
+    BrandWords words{toGbk(brandLatin), toGbk(brandChinese), toGbk(brandChineseSpaced)};
+    for (const std::string& sentence : adSentences) words.adSentences.push_back(toGbk(sentence));
+    return words;
 }
 
 SiteConfig parseSiteConfig(std::string_view iniText) {
@@ -86,11 +88,16 @@ SiteConfig parseSiteConfig(std::string_view iniText) {
         const std::string_view key = trimAscii(line.substr(0, eq));
         if (readNumber(config, key, trimAscii(line.substr(eq + 1)))) continue;
         std::string* field = fieldFor(config, key);
-        if (!field) continue;
+        const bool adSentence = key == "ad_sentence";
+        if (!field && !adSentence) continue;
         std::string_view value = trimAscii(line.substr(eq + 1));
         // A value that is no text (broken UTF-8, control bytes) cannot be read: the key keeps
         // its default.
         if (!isReadableValue(value)) continue;
+        if (adSentence) {
+            if (!value.empty()) config.adSentences.emplace_back(value);
+            continue;
+        }
 
         if (field == &config.site) {
             // Every URL is built as site + "/path", so a trailing slash would double it.

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "web/text.h"
 
@@ -30,6 +31,8 @@ struct BrandWords {
     Text latin;
     Text chinese;
     Text chineseSpaced;
+    // Advertising sentences beyond the built-in ones (site.ini "ad_sentence"), same form.
+    TextList adSentences = {};
 };
 
 struct SiteConfig {
@@ -51,6 +54,8 @@ struct SiteConfig {
     std::optional<int> demoPort;
     long demoLatencyMs = 0;
     long demoRateKiB = 0;
+    std::vector<std::string> adSentences;  // "ad_sentence", one per line, repeatable
+    long pageTimeLimitSeconds = 60;        // "page_timeout": seconds a whole page request may take
 
     bool usesDemoSite() const { return site == kDemoSite; }
     BrandWords brandWords() const;  // converted to GBK

@@ -69,4 +69,18 @@ Text coverUrl(std::string_view site);
 // Every byte of the GBK keyword as "%" and two upper-case hex digits; nothing is left unencoded.
 Text encodeKeyword(std::string_view keyword);
 
+// `reference` resolved against the absolute address `base` as a browser does it (reference
+// resolution with dot-segment removal); nothing is decoded or encoded.
+Text resolveUrl(std::string_view base, std::string_view reference);
+
+// The address of a chapter link `href` of the book whose chapter base is `bookUrlStem`: stem + "/"
+// + href for a plain relative name, otherwise href resolved against stem + "/" (root-relative,
+// absolute, dot-relative and network-path links).
+Text chapterUrlFor(std::string_view bookUrlStem, std::string_view href);
+
+// An address of the site read from a stored file, moved onto the site in use: when both are
+// absolute http(s) addresses of different origins (scheme, host, port), the site's origin followed
+// by the address's path, query and fragment. Anything else comes back unchanged.
+Text rebaseSiteUrl(std::string_view url, std::string_view site);
+
 }  // namespace novel

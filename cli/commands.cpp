@@ -9,7 +9,7 @@ namespace novel::cli {
 
 namespace {
 
-constexpr std::string_view kGlobalUsage = "novel [--site URL] [--config FILE]";
+constexpr std::string_view kGlobalUsage = "novel [--site URL] [--config FILE] [--html DIR]";
 
 void printUsage(std::FILE* to) {
     std::fprintf(to, "usage: %.*s COMMAND ...\n\ncommands:\n",
@@ -41,6 +41,7 @@ constexpr std::array kCommands{
     Command{"serve-demo",
             "serve-demo [--port N] [--latency MS] [--rate KIB_PER_S] [--allow-revise]",
             &serveDemoCommand},
+    Command{"bookmarks", "bookmarks", &bookmarksCommand},
 };
 
 }  // namespace
@@ -134,7 +135,7 @@ int runCli(const Arguments& arguments, std::FILE* out, std::FILE* err) {
             printUsage(out);
             return kExitOk;
         }
-        const bool takesValue = option == "--site" || option == "--config";
+        const bool takesValue = option == "--site" || option == "--config" || option == "--html";
         if (!takesValue || next + 1 == arguments.size()) {
             std::fprintf(err,
                          takesValue ? "novel: %s needs a value\n" : "novel: unknown option %s\n",
@@ -142,7 +143,9 @@ int runCli(const Arguments& arguments, std::FILE* out, std::FILE* err) {
             printUsage(err);
             return kExitUsage;
         }
-        (option == "--site" ? context.site : context.config) = arguments[++next];
+        (option == "--site"     ? context.site
+         : option == "--config" ? context.config
+                                : context.html) = arguments[++next];
     }
     if (next == arguments.size()) {
         printUsage(err);

@@ -30,6 +30,7 @@ struct Context {
 
     std::string site;    // --site URL
     std::string config;  // --config FILE
+    std::string html;    // --html DIR: the folder of the program's files (bookmarks)
     std::FILE* out = stdout;
     std::FILE* err = stderr;
 

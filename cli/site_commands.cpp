@@ -6,6 +6,7 @@
 #include <csignal>
 #include <thread>
 
+#include "bookmarks/bookmark_file.h"
 #include "catalogue/book_page.h"
 #include "catalogue/list_parser.h"
 #include "catalogue/search_parser.h"
@@ -170,8 +171,11 @@ int bookCommand(Context& context, const Arguments& arguments) {
     if (arguments.size() != 1) return kExitUsage;
     const std::string& url = arguments[0];
     const FetchResult fetched = fetchPage(context, url, RequestStyle::Plain);
-    const BookPage book = parseBookPage(textOf(pageBytes(fetched)));
+    const BookPage book =
+        parseBookPage(textOf(pageBytes(fetched)), context.siteConfig().brandWords());
     print(context, Json{{"bookUrl", url},
+                        {"title", utf8(book.title)},
+                        {"author", utf8(book.author)},
                         {"bookUrlStem", utf8(bookUrlStem(url))},
                         {"txtPackageUrl", utf8(book.txtPackageUrl)},
                         {"category", utf8(book.category)},
@@ -201,6 +205,28 @@ int chapterCommand(Context& context, const Arguments& arguments) {
     print(context, Json{{"text", utf8(chapterTextFromPage(textOf(pageBytes(fetched)),
                                                           context.siteConfig().brandWords()))}});
     return afterFetch(context, "chapter", url, fetched);
+}
+
+int bookmarksCommand(Context& context, const Arguments& arguments) {
+    if (!arguments.empty()) return kExitUsage;
+    if (context.html.empty()) {
+        std::fprintf(context.err,
+                     "novel: bookmarks: needs --html DIR (the folder of the bookmarks)\n");
+        return kExitUsage;
+    }
+    const std::string site = context.siteUrl();
+    if (siteUnavailable(context, site)) return kExitFailure;
+    Json slots = Json::array();
+    for (const BookmarkListing& entry : listBookmarks(context.html, site)) {
+        const Bookmark& b = entry.bookmark;
+        slots.push_back(Json{{"slot", entry.slot},
+                             {"bookTitle", utf8(b.bookTitle)},
+                             {"chapterTitle", utf8(b.chapterTitle)},
+                             {"chapterUrl", utf8(b.chapterUrl)},
+                             {"chapters", b.chapters.size()}});
+    }
+    print(context, slots);
+    return kExitOk;
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "reader/ad_sentences.h"
 #include "web/file_io.h"
 
 namespace novel {
@@ -93,21 +94,32 @@ DownloadProgress downloadProgress(int64_t totalSize, int64_t received) {
     return p;
 }
 
-void cleanBookText(Text* text, const BrandWords& brand) {
+namespace {
+
+void cleanBookTextWith(Text* text, const BrandWords& brand, const AdSentenceRemover& ads) {
+    // The sentences first, while their addresses can still be told from ordinary words.
+    *text = ads.remove(*text);
     for (std::string_view word : {std::string_view("Www."), std::string_view(brand.latin),
                                   std::string_view(".com"), std::string_view(brand.chinese)}) {
         if (!word.empty()) replaceTextInPlace(text, word);
     }
 }
 
+}  // namespace
+
+void cleanBookText(Text* text, const BrandWords& brand) {
+    cleanBookTextWith(text, brand, AdSentenceRemover(brand));
+}
+
 namespace {
 
 // The cleaning pass applied to the body while it arrives. A line break is never part of a removed
-// word, and none can join across it, so the text is cleaned a block of whole lines at a time with
-// the same result as cleaning it whole. The text ends at its first zero byte.
+// word or advertising sentence, and none can join across it, so the text is cleaned a block of
+// whole lines at a time with the same result as cleaning it whole. The text ends at its first zero
+// byte.
 class BookTextFilter : public BodyFilter {
   public:
-    explicit BookTextFilter(const BrandWords& brand) : brand_(brand) {}
+    explicit BookTextFilter(const BrandWords& brand) : brand_(brand), ads_(brand) {}
 
     void feed(std::string_view piece, std::string* out) override {
         if (ended_) return;
@@ -121,19 +133,20 @@ class BookTextFilter : public BodyFilter {
             return;
         }
         pending_.append(piece.substr(0, lineEnd + 1));
-        cleanBookText(&pending_, brand_);
+        cleanBookTextWith(&pending_, brand_, ads_);
         out->append(pending_);
         pending_.assign(piece.substr(lineEnd + 1));
     }
 
     void finish(std::string* out) override {
-        cleanBookText(&pending_, brand_);
+        cleanBookTextWith(&pending_, brand_, ads_);
         out->append(pending_);
         pending_.clear();
     }
 
   private:
     BrandWords brand_;
+    AdSentenceRemover ads_;
     Text pending_;  // the start of a line that has not ended yet
     bool ended_ = false;
 };

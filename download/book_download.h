@@ -47,8 +47,8 @@ struct DownloadProgress {
 };
 DownloadProgress downloadProgress(int64_t totalSize, int64_t received);
 
-// Removes the site's words from a downloaded book: "Www.", the Latin brand word, ".com" and the
-// Chinese brand word, letter case ignored, one pass each.
+// Removes the site's advertising sentences from a downloaded book, then its words: "Www.", the
+// Latin brand word, ".com" and the Chinese brand word, letter case ignored, one pass each.
 void cleanBookText(Text* text, const BrandWords& brand);
 
 struct FinishResult {

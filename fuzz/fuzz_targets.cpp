@@ -1,5 +1,6 @@
 #include "fuzz/fuzz_targets.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <vector>
 
@@ -8,10 +9,13 @@
 #include "catalogue/list_parser.h"
 #include "catalogue/search_parser.h"
 #include "catalogue/site_config.h"
+#include "catalogue/site_urls.h"
+#include "reader/ad_sentences.h"
 #include "reader/chapter.h"
 #include "reader/reader_settings.h"
 #include "reader/font_faces.h"
 #include "reader/reader_style.h"
+#include "reader/chapter_html.h"
 #include "reader/toc_parser.h"
 #include "web/block_scan_testing.h"
 #include "web/gbk.h"
@@ -143,11 +147,40 @@ void pageParsers(std::string_view input) {
         check(list.rows.size() == list.progressLines.size());
     }
     parseSearchPage(page, keyword, 3);
-    parseBookPage(page);
+    parseBookPage(page, BrandWords{"demobook", Text(keyword), "x"});
     bookUrlStem(keyword);
     std::vector<ChapterEntry> chapters = parseTableOfContents(page, keyword);
     for (size_t i = 0; i < chapters.size(); ++i) check(chapters[i].id == std::to_string(i + 1));
     chapterTextFromPage(page, BrandWords{"demobook", Text(keyword), "x"});
+}
+
+void chapterText(std::string_view input) {
+    auto p = parts(input, 3);
+    const std::string_view html = p[0], brand = p[1], extra = p[2];
+    const Text once = sanitizeChapterHtml(html);
+    check(sanitizeChapterHtml(once) == once);
+    // No tag of the result can run anything: its scripts and handlers are gone for good.
+    for (std::string_view active : {"<script", "<iframe", "<meta", "<object", "<embed", "<style"}) {
+        for (int at = findText(once, active, 1, true); at != -1;
+             at = findText(once, active, at + 1, true)) {
+            // Only a longer tag name ("<metadata") may begin the same way.
+            const size_t after = static_cast<size_t>(at) - 1 + active.size();
+            check(after < once.size() &&
+                  (std::isalnum(static_cast<unsigned char>(once[after])) || once[after] == '-'));
+        }
+    }
+
+    BrandWords words{"demobook", Text(brand), "x"};
+    if (!extra.empty()) words.adSentences.push_back(Text(extra));
+    const Text page = concatTexts("<div id=\"text_area\">", html, "</div>");
+    const Text chapter = chapterTextFromPage(page, words);
+    check(sanitizeChapterHtml(chapter) == chapter);
+    removeAdSentences(html, words);
+
+    // Addresses: a chapter link and a rebased stored address stay whole texts.
+    chapterUrlFor("http://s/book/1", brand);
+    rebaseSiteUrl(html.substr(0, 256), "http://127.0.0.1:8080");
+    resolveUrl(extra, brand);
 }
 
 void siteConfig(std::string_view input) {

@@ -1,6 +1,8 @@
 #include "reader/chapter.h"
 
 #include "reader/font_faces.h"
+#include "reader/ad_sentences.h"
+#include "reader/chapter_html.h"
 
 namespace novel {
 
@@ -9,7 +11,8 @@ Text cutChapterText(std::string_view page) {
 }
 
 Text cleanChapterText(std::string_view text, const BrandWords& brandWords) {
-    Text out(text);
+    // The sentences first, while their addresses can still be told from ordinary words.
+    Text out = removeAdSentences(text, brandWords);
     for (std::string_view word :
          {std::string_view(".com"), std::string_view("www."), std::string_view(brandWords.chinese),
           std::string_view(brandWords.chineseSpaced), std::string_view(brandWords.latin)}) {
@@ -19,7 +22,7 @@ Text cleanChapterText(std::string_view text, const BrandWords& brandWords) {
 }
 
 Text chapterTextFromPage(std::string_view page, const BrandWords& brandWords) {
-    return cleanChapterText(cutChapterText(page), brandWords);
+    return sanitizeChapterHtml(cleanChapterText(cutChapterText(page), brandWords));
 }
 
 Text buildReaderPage(std::string_view headTemplate, std::string_view bodyStyleTemplate,

@@ -80,11 +80,12 @@ inline constexpr std::string_view kPageScriptTemplate =
 // after it; empty when the page lacks either.
 Text cutChapterText(std::string_view page);
 
-// Removes ".com", "www.", then the Chinese, spaced Chinese and Latin brand words, letter case
-// ignored. An empty brand word is skipped.
+// Removes the site's advertising sentences, then ".com", "www.", the Chinese, spaced Chinese and
+// Latin brand words, letter case ignored (an empty brand word is skipped).
 Text cleanChapterText(std::string_view text, const BrandWords& brandWords);
 
-// cleanChapterText(cutChapterText(page)): the chapterText of a fetched chapter page.
+// The chapterText of a fetched chapter page: cut, cleaned, then sanitized last, so that no removal
+// can join the pieces of a tag or an attribute together again.
 Text chapterTextFromPage(std::string_view page, const BrandWords& brandWords);
 
 // The bytes of ReaderPage: the three templates, the chapter title, "</br></br>", the text and

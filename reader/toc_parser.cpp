@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "catalogue/site_urls.h"
 #include "web/gbk.h"
 
 namespace novel {
@@ -19,7 +20,7 @@ std::vector<ChapterEntry> parseTableOfContents(std::string_view page,
         ChapterEntry& entry = chapters.emplace_back();
         entry.id = std::to_string(rowsBefore + static_cast<int>(chapters.size()));
         entry.title = viewBetween(link, '>', '<');
-        entry.url = concatTexts(chapterBaseUrl, "/", viewBetween(link, '"', '"'));
+        entry.url = chapterUrlFor(chapterBaseUrl, viewBetween(link, '"', '"'));
     });
     return chapters;
 }

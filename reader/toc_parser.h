@@ -18,8 +18,8 @@ struct ChapterEntry {
     friend bool operator==(const ChapterEntry&, const ChapterEntry&) = default;
 };
 
-// `chapterBaseUrl` is CurrentBook's bookUrlStem; each chapter URL is base + "/" + the link's quoted
-// address, used as written. Row numbers start at rowsBefore + 1.
+// `chapterBaseUrl` is CurrentBook's bookUrlStem; each chapter URL is chapterUrlFor(base, the link's
+// quoted address). Row numbers start at rowsBefore + 1.
 std::vector<ChapterEntry> parseTableOfContents(std::string_view page,
                                                std::string_view chapterBaseUrl, int rowsBefore = 0);
 

@@ -225,5 +225,52 @@ TEST(BookmarkSlots, AFailedWriteIsReportedAndLeavesTheSlotFree) {
     EXPECT_EQ(std::distance(fs::directory_iterator(html), fs::directory_iterator()), 5);
 }
 
+TEST(BookmarkSlots, ListingRebasesOntoTheSiteInUse) {
+    TempDir dir;
+    const fs::path html = dir.path() / "html";
+    for (int n = 1; n <= 5; ++n) ASSERT_FALSE(createEmptyFile(bookmarkSlotPath(html, n)));
+    ASSERT_FALSE(writeFileAtomically(bookmarkSlotPath(html, 2), formatBookmark(sampleBookmark(3))));
+    Bookmark relative = sampleBookmark(1);
+    relative.chapterUrl = "/book/2/20001.html";  // not absolute: left as it is
+    ASSERT_FALSE(writeFileAtomically(bookmarkSlotPath(html, 4), formatBookmark(relative)));
+    fs::remove(bookmarkSlotPath(html, 5));  // missing: listed without a bookmark
+
+    const std::vector<BookmarkListing> listing = listBookmarks(html, "http://127.0.0.1:9999");
+    ASSERT_EQ(listing.size(), 3u);
+    EXPECT_EQ(listing[0].slot, 2);
+    EXPECT_EQ(listing[1].slot, 4);
+    EXPECT_EQ(listing[2].slot, 5);
+    const Bookmark& b = listing[0].bookmark;
+    EXPECT_EQ(b.bookTitle, toGbk("青灯剑影录"));
+    EXPECT_EQ(b.chapterUrl, "http://127.0.0.1:9999/book/2/20002.html");
+    EXPECT_EQ(b.txtPackageUrl, "http://127.0.0.1:9999/modules/article/packdown_txt_2.txt");
+    ASSERT_EQ(b.chapters.size(), 3u);
+    EXPECT_EQ(b.chapters[2].url, "http://127.0.0.1:9999/book/2/20003.html");
+    EXPECT_EQ(listing[1].bookmark.chapterUrl, "/book/2/20001.html");
+    EXPECT_TRUE(listing[2].bookmark.bookTitle.empty());
+
+    // The same origin reads back unchanged, and the file itself is never rewritten.
+    EXPECT_EQ(readBookmark(html, 2, "http://127.0.0.1").chapterUrl, sampleBookmark(3).chapterUrl);
+    EXPECT_EQ(readFileBytes(bookmarkSlotPath(html, 2)), formatBookmark(sampleBookmark(3)));
+    EXPECT_TRUE(readBookmark(html, 6, "http://x").chapters.empty());
+}
+
+TEST(BookmarkSlots, DeleteReportsWhatStoppedIt) {
+    TempDir dir;
+    const fs::path html = dir.path() / "html";
+    ASSERT_FALSE(writeFileAtomically(bookmarkSlotPath(html, 1), formatBookmark(sampleBookmark(1))));
+    EXPECT_FALSE(deleteBookmark(html, 1));
+    EXPECT_EQ(bookmarkSlotState(html, 1), SlotState::Missing);
+    EXPECT_FALSE(deleteBookmark(html, 1));  // already gone: nothing left to do
+    EXPECT_TRUE(deleteBookmark(html, 0));
+    EXPECT_TRUE(deleteBookmark(html, 6));
+    // Something that cannot be removed (a folder with a file in it, even for root) is reported.
+    ASSERT_FALSE(writeFileAtomically(bookmarkSlotPath(html, 2) / "x", "x"));
+    const std::error_code failed = deleteBookmark(html, 2);
+    EXPECT_TRUE(failed);
+    EXPECT_FALSE(failed.message().empty());
+    EXPECT_TRUE(fs::exists(bookmarkSlotPath(html, 2)));
+}
+
 }  // namespace
 }  // namespace novel

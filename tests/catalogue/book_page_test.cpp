@@ -22,8 +22,10 @@ const std::string kBookPage = toGbk(
     "。</div>\r\n"
     "</body></html>");
 
+const BrandWords kWords{"demobook", toGbk("演示书城"), toGbk("演 示 书 城")};
+
 TEST(BookPage, Details) {
-    const BookPage b = parseBookPage(kBookPage);
+    const BookPage b = parseBookPage(kBookPage, kWords);
     EXPECT_EQ(b.txtPackageUrl, "http://s/modules/article/packdown_txt_11.php");
     EXPECT_EQ(b.lastUpdate, "2014-05-06 12:00");
     EXPECT_EQ(toUtf8(b.wordCount), "1523000字");
@@ -32,12 +34,38 @@ TEST(BookPage, Details) {
 }
 
 TEST(BookPage, MissingPage) {
-    const BookPage b = parseBookPage("");
+    const BookPage b = parseBookPage("", kWords);
     EXPECT_EQ(b.txtPackageUrl, "");
     EXPECT_EQ(b.lastUpdate, "20");
     EXPECT_EQ(toUtf8(b.wordCount), "字");
     EXPECT_EQ(b.category, "");
     EXPECT_EQ(b.synopsis, "");
+    EXPECT_EQ(b.title, "");
+    EXPECT_EQ(b.author, "");
+}
+
+TEST(BookPage, TitleAndAuthorFromTheKeywordsMeta) {
+    const BookPage b = parseBookPage(
+        toGbk("<meta name=\"keywords\" content=\"　长风 万里 行 , 孤舟听雨 ,长风最新章节\" />"),
+        kWords);
+    EXPECT_EQ(toUtf8(b.title), "长风 万里 行");
+    EXPECT_EQ(toUtf8(b.author), "孤舟听雨");
+    const BookMeta onlyTitle = readBookMeta("<meta name=\"keywords\" content=\"T\" />");
+    EXPECT_EQ(onlyTitle.title, "T");
+    EXPECT_EQ(onlyTitle.author, "");
+}
+
+TEST(BookPage, SynopsisLosesBrandWordsAndAdvertising) {
+    // The demo site's synopsis: the brand and two addresses inside the site's own sentence.
+    const std::string page = toGbk(
+        "<div class=\"CrbsSum\">&nbsp;&nbsp;少年出海。<br />&nbsp;&nbsp;本书由演示书城首发，"
+        "更多精彩请访问 WWW.DemoBook.Net 或 www.demobook.ORG。</div>");
+    EXPECT_EQ(toUtf8(parseBookPage(page, kWords).synopsis), "少年出海。\r\n");
+    // Another deployment's brand words are what go.
+    const BrandWords other{"abc", toGbk("某书屋"), ""};
+    EXPECT_EQ(
+        toUtf8(parseBookPage(toGbk("<div class=\"CrbsSum\">某书屋好书ABC</div>"), other).synopsis),
+        "好书");
 }
 
 TEST(BookPage, CurrentBookFromRow) {
@@ -59,10 +87,10 @@ TEST(BookPage, CurrentBookFromRow) {
     EXPECT_EQ(book.txtPackageUrl, "");
 
     // A page without the TXT link leaves the row's values in place.
-    book.setDetails(parseBookPage(kBookPage));
+    book.setDetails(parseBookPage(kBookPage, kWords));
     EXPECT_EQ(book.txtPackageUrl, "http://s/modules/article/packdown_txt_11.php");
     EXPECT_EQ(book.lastUpdate, "2014-05-06 12:00");
-    book.setDetails(parseBookPage("<html></html>"));
+    book.setDetails(parseBookPage("<html></html>", kWords));
     EXPECT_EQ(book.txtPackageUrl, "");
     EXPECT_EQ(book.bookUrlStem, "http://s/book/11");
     EXPECT_EQ(book.title, "t");

@@ -72,8 +72,8 @@ TEST(SearchParser, SingleBookAnswerForAnAuthor) {
     EXPECT_EQ(p.pageCount, 1);
     ASSERT_EQ(p.rows.size(), 1u);
     const BookRow& r = p.rows[0];
-    EXPECT_EQ(r.id, "5");                 // appended after the rows already listed
-    EXPECT_EQ(toUtf8(r.title), "孑与2");  // the keyword as typed
+    EXPECT_EQ(r.id, "5");                // appended after the rows already listed
+    EXPECT_EQ(toUtf8(r.title), "唐砖");  // the book's own title, not the author searched for
     EXPECT_EQ(toUtf8(r.latestChapter), "第五百章");
     EXPECT_EQ(toUtf8(r.author), "孑与2");
     EXPECT_EQ(toUtf8(r.size), "1523000字");
@@ -83,6 +83,21 @@ TEST(SearchParser, SingleBookAnswerForAnAuthor) {
     EXPECT_EQ(r.tocUrl, "http://s/book/11/index.html");
     EXPECT_EQ(r.latestChapterUrl, "");
     EXPECT_TRUE(p.progressLines.empty());
+}
+
+TEST(SearchParser, SingleBookTitleFromTheKeywordsMeta) {
+    auto titleOf = [](std::string_view meta, std::string_view keyword) {
+        const SearchPage p = parseSearchPage(toGbk(meta), toGbk(keyword), 0);
+        EXPECT_EQ(p.answer, SearchAnswer::Single) << meta;
+        return p.rows.empty() ? std::string("?") : toUtf8(p.rows[0].title);
+    };
+    // Blanks around the items go; blanks inside the title stay.
+    EXPECT_EQ(
+        titleOf("<meta name=\"keywords\" content=\"　星河 彼岸 , 白衣卿相,x\" />", "白衣卿相"),
+        "星河 彼岸");
+    // The meta names no title: the keyword as typed fills the cell.
+    EXPECT_EQ(titleOf("<meta name=\"keywords\" content=\" ,白衣卿相\" />", "白衣卿相"), "白衣卿相");
+    EXPECT_EQ(titleOf("<meta name=\"keywords\" value=\"白衣卿相\" />", "白衣卿相"), "白衣卿相");
 }
 
 TEST(SearchParser, KeywordTestAndNoMatch) {
@@ -96,6 +111,7 @@ TEST(SearchParser, KeywordTestAndNoMatch) {
     // A single-book page without its links keeps empty addresses, not a bare ".html".
     const SearchPage bare = parseSearchPage(meta, "Abc", 0);
     ASSERT_EQ(bare.rows.size(), 1u);
+    EXPECT_EQ(bare.rows[0].title, "Abc");
     EXPECT_EQ(bare.rows[0].bookUrl, "");
     EXPECT_EQ(bare.rows[0].tocUrl, "");
 

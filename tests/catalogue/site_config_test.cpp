@@ -24,6 +24,20 @@ TEST(SiteConfig, Defaults) {
     EXPECT_EQ(w.chineseSpaced, toGbk("演 示 书 城"));
 }
 
+TEST(SiteConfig, AdSentencesRepeat) {
+    const SiteConfig c = parseSiteConfig(
+        "ad_sentence = 请收藏*，谢谢！\n"
+        "ad_sentence =\n"
+        "ad_sentence = \xFF\xFE\n"
+        "ad_sentence=手机阅读*。\n");
+    ASSERT_EQ(c.adSentences.size(), 2u);  // the empty and the unreadable value are left out
+    EXPECT_EQ(c.adSentences[1], "手机阅读*。");
+    const BrandWords w = c.brandWords();
+    ASSERT_EQ(w.adSentences.size(), 2u);
+    EXPECT_EQ(w.adSentences[0], toGbk("请收藏*，谢谢！"));
+    EXPECT_TRUE(parseSiteConfig("").brandWords().adSentences.empty());
+}
+
 TEST(SiteConfig, Parsing) {
     const SiteConfig c = parseSiteConfig(
         "\xEF\xBB\xBF"

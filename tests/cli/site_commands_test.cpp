@@ -8,11 +8,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "bookmarks/bookmark_file.h"
 #include "demo/demo_site.h"
 #include "support/loopback_server.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
 #include "web/file_io.h"
+#include "web/gbk.h"
 
 namespace novel {
 namespace {
@@ -84,6 +86,10 @@ TEST_F(SiteCommands, BookTocAndChapterOfAListedBook) {
     EXPECT_THAT(book["lastUpdate"].get<std::string>(), ::testing::StartsWith("20"));
     EXPECT_THAT(book["wordCount"].get<std::string>(), ::testing::EndsWith("字"));
     EXPECT_THAT(book["synopsis"].get<std::string>(), Not(HasSubstr("<br")));
+    EXPECT_THAT(book["synopsis"].get<std::string>(), Not(HasSubstr("演示书城")));
+    EXPECT_THAT(book["synopsis"].get<std::string>(), Not(HasSubstr("首发")));
+    EXPECT_EQ(book["title"], row["title"]);
+    EXPECT_EQ(book["author"], row["author"]);
 
     Json toc = json(novel({"toc", row["tocUrl"], bookUrl}));
     ASSERT_FALSE(toc["chapters"].empty());
@@ -100,6 +106,39 @@ TEST_F(SiteCommands, BookTocAndChapterOfAListedBook) {
     EXPECT_THAT(lower, Not(HasSubstr(".com")));
     EXPECT_THAT(lower, Not(HasSubstr("demobook")));
     EXPECT_THAT(text, Not(HasSubstr("演示书城")));
+    EXPECT_THAT(text, Not(HasSubstr("请记住本站网址")));
+}
+
+TEST_F(SiteCommands, BookmarksAreListedRebasedOntoTheSiteInUse) {
+    test::TempDir dir;
+    const fs::path html = dir.path() / "html";
+    Bookmark b;
+    b.selectedRow = "2";
+    b.bookTitle = toGbk("星河 彼岸");
+    b.chapterTitle = toGbk("第二章");
+    b.chapterUrl = "http://127.0.0.1:1/book/3/30002.html?x=1";
+    b.txtPackageUrl = "http://127.0.0.1:1/modules/article/packdown_txt_3.txt";
+    for (int k = 1; k <= 3; ++k)
+        b.chapters.push_back({std::to_string(k), "c",
+                              "http://127.0.0.1:1/book/3/3000" + std::to_string(k) + ".html"});
+    ASSERT_FALSE(writeFileAtomically(bookmarkSlotPath(html, 3), formatBookmark(b)));
+    ASSERT_FALSE(createEmptyFile(bookmarkSlotPath(html, 1)));  // free: not listed
+
+    Json slots = json(novel({"--html", html.string(), "bookmarks"}));
+    ASSERT_EQ(slots.size(), 4u);  // slot 1 free, 2, 4 and 5 missing, 3 taken
+    const Json& taken = slots[1];
+    EXPECT_EQ(taken["slot"], 3);
+    EXPECT_EQ(taken["bookTitle"], "星河 彼岸");
+    EXPECT_EQ(taken["chapterTitle"], "第二章");
+    EXPECT_EQ(taken["chapterUrl"], site_->url() + "/book/3/30002.html?x=1");
+    EXPECT_EQ(taken["chapters"], 3);
+    EXPECT_EQ(slots[0]["slot"], 2);
+    EXPECT_EQ(slots[0]["bookTitle"], "");
+    EXPECT_EQ(slots[0]["chapters"], 0);
+
+    ProcessResult noFolder = novel({"bookmarks"});
+    EXPECT_EQ(noFolder.exitCode, 2);
+    EXPECT_THAT(noFolder.err, HasSubstr("--html"));
 }
 
 TEST_F(SiteCommands, SearchGivesEachOfTheThreeAnswers) {
@@ -115,9 +154,18 @@ TEST_F(SiteCommands, SearchGivesEachOfTheThreeAnswers) {
     Json byAuthor = json(novel({"search", "author", author}));
     EXPECT_NE(byAuthor["answer"], "none");
     if (byAuthor["answer"] == "single") {
-        EXPECT_EQ(byAuthor["rows"][0]["title"], author);  // the keyword lands in the title column
+        EXPECT_EQ(byAuthor["rows"][0]["title"], title);  // the book's title, not the author's name
         EXPECT_EQ(byAuthor["pageCount"], 1);
     }
+    // The demo's sole book of an author: a single-book answer named by the book.
+    Json sole = json(novel({"search", "author", "白衣卿相"}));
+    ASSERT_EQ(sole["answer"], "single");
+    const std::string soleTitle = sole["rows"][0]["title"];
+    EXPECT_NE(soleTitle, "白衣卿相");
+    EXPECT_FALSE(soleTitle.empty());
+    Json soleBook = json(novel({"book", sole["rows"][0]["bookUrl"]}));
+    EXPECT_EQ(soleBook["title"], soleTitle);
+    EXPECT_EQ(soleBook["author"], "白衣卿相");
 
     Json none = json(novel({"search", "title", "没有这样的书名zzz"}));
     EXPECT_EQ(none["answer"], "none");

@@ -90,9 +90,14 @@ TEST_F(DemoParsers, SearchGivesEachOfTheThreeAnswers) {
     EXPECT_EQ(one.rows[0].tocUrl, pages.tocUrl(b));
     EXPECT_EQ(one.rows[0].status, toGbk("连载中"));
 
+    // An author search that lands on the book's page names the row by the book, not the author.
     const Text sole = toGbk("白衣卿相");
-    EXPECT_EQ(parseSearchPage(pages.searchAnswer(sole, true, 1), sole, 0).answer,
-              SearchAnswer::Single);
+    const SearchPage byAuthor = parseSearchPage(pages.searchAnswer(sole, true, 1), sole, 0);
+    EXPECT_EQ(byAuthor.answer, SearchAnswer::Single);
+    ASSERT_EQ(byAuthor.rows.size(), 1u);
+    const DemoBook& soleBook = *catalogue.book(catalogue.search(sole, true).at(0));
+    EXPECT_EQ(byAuthor.rows[0].title, toGbk(soleBook.title));
+    EXPECT_EQ(byAuthor.rows[0].author, sole);
     for (const char* none : {"不存在的书", "无名氏"}) {
         const Text key = toGbk(none);
         EXPECT_EQ(parseSearchPage(pages.searchAnswer(key, false, 1), key, 0).answer,
@@ -102,13 +107,16 @@ TEST_F(DemoParsers, SearchGivesEachOfTheThreeAnswers) {
 
 TEST_F(DemoParsers, BookPageTableOfContentsAndChaptersReadBack) {
     const DemoBook& b = *catalogue.book(demo_books::kThousands);
-    const BookPage details = parseBookPage(pages.bookPage(b));
+    const BookPage details = parseBookPage(pages.bookPage(b), brand);
+    EXPECT_EQ(details.title, toGbk(b.title));
+    EXPECT_EQ(details.author, toGbk(b.author));
     EXPECT_EQ(details.txtPackageUrl, pages.packageUrl(b));
     EXPECT_EQ(details.category, toGbk("玄幻魔法"));
     EXPECT_EQ(details.lastUpdate, demoDate(b.updateDay));
     EXPECT_EQ(details.wordCount, std::to_string(b.wordCount()) + toGbk("字"));
     EXPECT_NE(details.synopsis.find("\r\n"), std::string::npos);
-    EXPECT_FALSE(hasAny(details.synopsis, {"www.", ".net", ".org", "<br", "&nbsp;"}));
+    EXPECT_FALSE(hasAny(details.synopsis, {"www.", ".net", ".org", "<br", "&nbsp;", brand.latin,
+                                           brand.chinese, toGbk("本书由"), toGbk("首发")}));
 
     const auto chapters =
         parseTableOfContents(pages.tableOfContents(b), bookUrlStem(pages.bookUrl(b)));
@@ -119,7 +127,9 @@ TEST_F(DemoParsers, BookPageTableOfContentsAndChaptersReadBack) {
 
     const Text text = chapterTextFromPage(pages.chapterPage(b, 1), brand);
     EXPECT_NE(text.find(toGbk(catalogue.chapterParagraphs(b, 1)[0])), std::string::npos);
-    EXPECT_FALSE(hasAny(text, {"www.", ".com", brand.latin, brand.chinese, brand.chineseSpaced}));
+    EXPECT_FALSE(hasAny(text, {"www.", ".com", brand.latin, brand.chinese, brand.chineseSpaced,
+                               toGbk("请记住本站网址"), toGbk("最快更新"), toGbk("欢迎您的光临")}));
+    EXPECT_NE(text.find(toGbk("（本章完）")), std::string::npos);
 }
 
 TEST_F(DemoParsers, DownloadedPackageCleansUp) {
@@ -127,7 +137,8 @@ TEST_F(DemoParsers, DownloadedPackageCleansUp) {
     Text package = pages.txtPackage(b);
     ASSERT_TRUE(hasAny(package, {"www.", ".com", brand.latin, brand.chinese}));
     cleanBookText(&package, brand);
-    EXPECT_FALSE(hasAny(package, {"www.", ".com", brand.latin, brand.chinese}));
+    EXPECT_FALSE(hasAny(package, {"www.", ".com", brand.latin, brand.chinese, toGbk("提供全文阅读"),
+                                  toGbk("整理收录")}));
     EXPECT_NE(package.find(toGbk(catalogue.chapterTitle(b, 500))), std::string::npos);
 }
 

@@ -82,9 +82,16 @@ TEST(CleanBookText, PieceByPieceMatchesTheWholeText) {
             "\x80Www.\xFF\xFF"
             "demobook\xB0\x80.com\n";
         if (i % 50 == 0) book += std::string(5000, 'a') + "WWW.DEMOBOOK.COM";  // a long line
+        // Advertising sentences, one opening a sentence, one with its address inside.
+        book += toGbk(
+            "    演示书城 www.DEMOBOOK.com "
+            "提供全文阅读。\r\n本书由演示书城（Www.x.Com）整理收录，仅供试读。\r\n");
     }
     Text whole = book;
     cleanBookText(&whole, brand);
+    EXPECT_EQ(whole.find(toGbk("提供全文阅读")), Text::npos);
+    EXPECT_EQ(whole.find(toGbk("整理收录")), Text::npos);
+    EXPECT_NE(whole.find(toGbk("章   提供\r\n")), Text::npos);  // not at a sentence's start: kept
 
     std::mt19937 rng(11);
     for (int round = 0; round < 50; ++round) {

@@ -220,6 +220,55 @@ class BookmarkWindowTest : public QObject {
         QTRY_COMPARE(reader()->windowTitle(), QStringLiteral("青灯剑影录 in 完本第一卷 完"));
     }
 
+    void aFailedDeleteIsReportedAndTheRowStays() {
+        Bookmark b;
+        b.selectedRow = "1";
+        b.bookTitle = toGbk("删不掉");
+        b.chapters = numberedChapters(1);
+        QVERIFY(!writeFileAtomically(bookmarkSlotPath(html(), 1), formatBookmark(b)));
+        BookmarkWindow window(*state_);
+        auto* list = window.findChild<QTreeWidget*>("BookmarkList");
+        QCOMPARE(list->topLevelItemCount(), 5);
+
+        // The slot's file has become a folder with something in it: no removal can succeed.
+        fs::remove(bookmarkSlotPath(html(), 1));
+        QVERIFY(!writeFileAtomically(bookmarkSlotPath(html(), 1) / "x", "x"));
+        list->setCurrentItem(list->topLevelItem(0));
+        window.findChild<QAction*>("DeleteBookmarkMenuItem")->trigger();
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY2(
+            messages_[0].startsWith(QStringLiteral("删除书签失败：")) && messages_[0].size() > 7,
+            qPrintable(messages_[0]));
+        QCOMPARE(rowTexts(list, 0), QStringList({"1", "删不掉", "", ""}));
+    }
+
+    void storedAddressesMoveOntoTheSiteInUse() {
+        // Saved while the demo site ran on another port.
+        const std::vector<ChapterEntry> chapters = demoBookChapters();
+        Bookmark saved;
+        saved.selectedRow = "2";
+        saved.bookTitle = toGbk("搬过家");
+        saved.chapterTitle = chapters[1].title;
+        saved.txtPackageUrl = "http://127.0.0.1:1/modules/article/packdown_txt_2.txt";
+        for (ChapterEntry c : std::vector<ChapterEntry>(chapters.begin(), chapters.begin() + 3)) {
+            c.url = "http://127.0.0.1:1" + c.url.substr(site_.url().size());
+            saved.chapters.push_back(c);
+        }
+        saved.chapterUrl = saved.chapters[1].url;
+        QVERIFY(!writeFileAtomically(bookmarkSlotPath(html(), 1), formatBookmark(saved)));
+
+        BookmarkWindow window(*state_);
+        window.show();
+        auto* list = window.findChild<QTreeWidget*>("BookmarkList");
+        QCOMPARE(rowTexts(list, 0).at(3), toQString(chapters[1].url));
+        doubleClickRow(list, 0);
+        QVERIFY(windows_->existingReader());
+        QCOMPARE(state_->currentBook.txtPackageUrl,
+                 site_.url() + "/modules/article/packdown_txt_2.txt");
+        auto* chapterList = reader()->findChild<QTreeWidget*>("ChapterList");
+        QCOMPARE(chapterList->topLevelItem(2)->text(2), toQString(chapters[2].url));
+    }
+
     void deletingBlanksTheRowAndRemovesOnlyThatSlot() {
         for (int n : {1, 3}) QVERIFY(!createEmptyFile(bookmarkSlotPath(html(), n)));
         Bookmark b;

@@ -391,7 +391,7 @@ class CatalogueTest : public QObject {
         QCOMPARE(categoryCombo()->currentIndex(), 0);
         QCOMPARE(statusText(), QStringLiteral("加载完毕！"));
 
-        // A single book's page: one row, titled with the keyword as typed.
+        // A single book's page: one row, titled with the book's own title.
         const DemoBook& blankTitle = *catalogue().book(demo_books::kOneChapterBlank);
         search(0, q(blankTitle.title));
         QCOMPARE(bookList()->topLevelItemCount(), 1);
@@ -405,12 +405,12 @@ class CatalogueTest : public QObject {
         QCOMPARE(pageCountText(), QStringLiteral("1"));
         QCOMPARE(pageText(), QStringLiteral("1"));
 
-        // By author, a single book: the author's name stands in the title column.
+        // By author, a single book: the book's own title stands in the title column.
         const DemoBook& sole = *catalogue().book(demo_books::kSoleAuthorBook);
         search(1, q(sole.author));
         QVERIFY(lastTarget().contains(QStringLiteral("searchtype=author")));
         QCOMPARE(bookList()->topLevelItemCount(), 1);
-        QCOMPARE(cell(0, 1), q(sole.author));
+        QCOMPARE(cell(0, 1), q(sole.title));
         QCOMPARE(cell(0, 3), q(sole.author));
         QCOMPARE(cell(0, 7), q(pages_->bookUrl(sole)));
 
@@ -482,9 +482,12 @@ class CatalogueTest : public QObject {
             .replace(QStringLiteral("<br/>"), QStringLiteral("\n"))
             .remove(QStringLiteral("&nbsp;"));
         QVERIFY(view.synopsis.startsWith(synopsis + QStringLiteral("\n")));
-        for (const char* fragment : {"www.", ".net", ".org", "&nbsp;", "<br"})
+        for (const char* fragment : {"www.", ".net", ".org", "&nbsp;", "<br", "demobook"})
             QVERIFY2(!view.synopsis.contains(QLatin1String(fragment), Qt::CaseInsensitive),
                      fragment);
+        // The brand words and the site's sentence around them go as from a chapter.
+        QVERIFY(!view.synopsis.contains(QStringLiteral("演示书城")));
+        QVERIFY(!view.synopsis.contains(QStringLiteral("首发")));
         QVERIFY(view.hasCover);
         QVERIFY(!window_->findChild<BookDetailWindow*>());  // closed and gone
 

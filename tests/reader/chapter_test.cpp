@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "reader/font_faces.h"
+#include "reader/ad_sentences.h"
 #include "web/gbk.h"
 
 namespace novel {
@@ -39,6 +40,49 @@ TEST(Chapter, StrayByteBeforeTheEndMarker) {
         EXPECT_EQ(chapterTextFromPage(page, kWords), toGbk("第一章") + stray);
     }
     EXPECT_EQ(cleanChapterText("\x80www.x\xFF.COM", kWords), "\x80x\xFF");
+}
+
+TEST(Chapter, AdvertisingSentencesGoWithOrWithoutTheirAddress) {
+    auto clean = [](std::string_view utf8) {
+        return toUtf8(cleanChapterText(toGbk(utf8), kWords));
+    };
+    // The demo site's closing sentence as the page has it, and as earlier cleaning left it.
+    EXPECT_EQ(
+        clean("（本章完）请记住本站网址：www.demobook.com，演 示 书 城 DEMOBOOK 最快更新！<br />"),
+        "（本章完）<br />");
+    EXPECT_EQ(toUtf8(removeAdSentences(toGbk("请记住本站网址：，  最快更新！"), kWords)), "");
+    EXPECT_EQ(toUtf8(removeAdSentences(toGbk("a请记住本站网址：　&nbsp;，最快更新！b"), kWords)),
+              "ab");
+    // The opening sentence, with its brand and address in front of it.
+    EXPECT_EQ(clean("&nbsp;&nbsp;演示书城 WWW.DemoBook.Com "
+                    "欢迎您的光临，本书最新章节尽在演示书城。<br />正文"),
+              "&nbsp;&nbsp;  <br />正文");
+    // The package's chapter ending opens a sentence; the same words inside one are ordinary text.
+    EXPECT_EQ(
+        toUtf8(removeAdSentences(toGbk("完。 演示书城 www.X.com 提供全文阅读。\r\n"), kWords)),
+        "完。 \r\n");
+    EXPECT_EQ(toUtf8(removeAdSentences(toGbk("他们提供全文阅读。"), kWords)), "他们提供全文阅读。");
+
+    // Ordinary text that shares words with a sentence stays.
+    for (const char* kept :
+         {"请记住本站网址：他说，你最快更新！", "本书由作者首发，更多精彩请访问书店或图书馆。",
+          "本书由他（老王）整理收录，仅供试读。", "请记住本站网址",
+          "欢迎您的光临，本书最新章节尽在"})
+        EXPECT_EQ(clean(kept), kept);
+
+    // site.ini adds sentences of its own.
+    BrandWords words = kWords;
+    words.adSentences = {toGbk("手机用户请访问*阅读。"), toGbk("* ")};  // the second has no words
+    EXPECT_EQ(toUtf8(cleanChapterText(toGbk("甲手机用户请访问 m.demobook.com 阅读。乙"), words)),
+              "甲乙");
+}
+
+TEST(Chapter, TextIsSanitizedAfterCleaning) {
+    // A removal must not be able to put a handler together again.
+    const std::string page = toGbk(
+        "<div id=\"text_area\">第一章<br />\r\n<img src=x o.comnerror=alert(1)>"
+        "<scr.comipt>x()</script>好</div>");
+    EXPECT_EQ(toUtf8(chapterTextFromPage(page, kWords)), "第一章<br />\r\n<img src=\"x\">好");
 }
 
 TEST(Chapter, Templates) {

@@ -37,6 +37,19 @@ TEST(TocParser, Links) {
     EXPECT_EQ(more[0].id, "8");
 }
 
+TEST(TocParser, LinksWrittenAnotherWay) {
+    const std::string stem = "http://127.0.0.1:8080/book/4321";
+    const auto rows = parseTableOfContents(
+        tocPage("<div><a href=\"1001.html\">一</a></div>"
+                "<div><a href=\"/book/4321/1002.html\">二</a></div>"
+                "<div><a href=\"http://127.0.0.1:8080/book/4321/1003.html\">三</a></div>"
+                "<div><a href=\"./1004.html\">四</a></div>"),
+        stem);
+    ASSERT_EQ(rows.size(), 4u);
+    for (size_t i = 0; i < rows.size(); ++i)
+        EXPECT_EQ(rows[i].url, stem + "/100" + std::to_string(i + 1) + ".html");
+}
+
 TEST(TocParser, MissingSection) {
     EXPECT_TRUE(parseTableOfContents("", kBase).empty());
     // Links without the closing notice are not the chapter list.
