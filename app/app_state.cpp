@@ -6,7 +6,6 @@
 
 #include "app/program_folders.h"
 #include "web/file_io.h"
-#include "web/http.h"
 
 namespace novel {
 
@@ -33,9 +32,9 @@ AppState::AppState(SiteConfig config, std::string site, QString programFolder, Q
       programFolder(std::move(programFolder)),
       htmlFolder(std::move(htmlFolder)),
       fileDownloader(std::make_unique<FileDownloader>()),
-      demoSite_(std::move(demoSite)) {
-    setPageTimeLimit(this->config.pageTimeLimitSeconds);
-}
+      demoSite_(std::move(demoSite)),
+      engine_(std::make_unique<RequestEngine>(
+          EngineOptions{.pageTimeLimitSeconds = this->config.pageTimeLimitSeconds})) {}
 
 AppState::~AppState() {
     runExitCleanup();
@@ -46,12 +45,9 @@ void AppState::runExitCleanup() {
     exitCleanupDone_ = true;
     if (fileDownloader && fileDownloader->running()) fileDownloader->stop();
     fileDownloader.reset();
-    currentBook = {};
-    currentListUrl.clear();
-    chapterText.clear();
-    firstChapterTitle.clear();
-    latestChapterTitle.clear();
     downloadRequest = {};
+    // The engine stays until the state goes (windows still hold their requests in it); a request
+    // that meets the stopped demo site only fails, and its window's loop has ended by then.
     demoSite_.reset();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// Everything that outlives one event handler. The program makes one AppState at start and hands it
-// to the windows by reference; the exit clean-up releases it.
+// What the whole program shares: the configuration, the site, the folders, the request engine and
+// the background transfer. The windows hold their own data (the reader its book); the program makes
+// one AppState at start and hands it to the windows by reference; the exit clean-up releases it.
 
 #include <QString>
 #include <memory>
@@ -10,11 +11,10 @@
 #include "catalogue/site_config.h"
 #include "demo/demo_site.h"
 #include "download/file_downloader.h"
+#include "web/request_engine.h"
 #include "web/text.h"
 
 namespace novel {
-
-class Windows;
 
 class AppState {
   public:
@@ -29,8 +29,7 @@ class AppState {
     AppState(const AppState&) = delete;
     AppState& operator=(const AppState&) = delete;
 
-    // Stops a running transfer, then releases the state and stops the demo site. Runs once; later
-    // calls do nothing.
+    // Stops a running transfer, then stops the demo site. Runs once; later calls do nothing.
     void runExitCleanup();
     bool exitCleanupDone() const { return exitCleanupDone_; }
 
@@ -39,22 +38,15 @@ class AppState {
     const QString programFolder;
     const QString htmlFolder;  // settings, bookmarks and the reader page
 
-    CurrentBook currentBook;
-    Text currentListUrl;
-
-    // The reader's texts: the chapter on display and the chapters the reader was opened on.
-    Text chapterText;
-    Text firstChapterTitle;
-    Text latestChapterTitle;
-
-    // The windows opened on demand; set by the main window, which owns them.
-    Windows* windows = nullptr;
+    // The program's one request engine: every window's requests run there, off the GUI thread.
+    RequestEngine& engine() { return *engine_; }
 
     DownloadRequest downloadRequest;
     std::unique_ptr<FileDownloader> fileDownloader;  // no transfer at start; null after clean-up
 
   private:
     std::unique_ptr<DemoSite> demoSite_;
+    std::unique_ptr<RequestEngine> engine_;
     bool exitCleanupDone_ = false;
 };
 

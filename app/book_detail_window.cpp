@@ -6,13 +6,10 @@
 #include <QPushButton>
 
 #include "app/app_state.h"
-#include "app/busy_cursor.h"
 #include "app/controls.h"
+#include "app/page_request.h"
 #include "app/qt_text.h"
-#include "app/windows.h"
 #include "catalogue/site_urls.h"
-#include "reader/reader_window.h"
-#include "web/http.h"
 
 namespace novel {
 namespace {
@@ -25,8 +22,8 @@ void appendText(QPlainTextEdit* edit, const QString& text) {
 
 }  // namespace
 
-BookDetailWindow::BookDetailWindow(AppState& state, QWidget* parent)
-    : QDialog(parent), state_(state) {
+BookDetailWindow::BookDetailWindow(CurrentBook book, AppState& state, QWidget* parent)
+    : QDialog(parent), state_(state), book_(std::move(book)) {
     setObjectName(QStringLiteral("BookDetailWindow"));
     setWindowTitle(QStringLiteral("澄卷小说下载阅读助手"));
     setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -85,6 +82,8 @@ BookDetailWindow::BookDetailWindow(AppState& state, QWidget* parent)
     readFirstChapterButton_->setGeometry(width / 2 - 126, 272, 110, 26);
     readLatestChapterButton_->setGeometry(width / 2 + 16, 272, 110, 26);
 
+    coverRequest_ = new PageRequest(state_.engine(), this);
+
     // Event bindings.
     connect(readFirstChapterButton_, &QPushButton::clicked, this,
             &BookDetailWindow::readFromFirstChapter);
@@ -96,7 +95,7 @@ BookDetailWindow::BookDetailWindow(AppState& state, QWidget* parent)
 }
 
 void BookDetailWindow::fillBookDetailWindow() {
-    const CurrentBook& book = state_.currentBook;
+    const CurrentBook& book = book_;
     const QString title = toQString(book.title);
     setWindowTitle(title + QStringLiteral("详细资料"));
     bookTitleLabel_->setText(title);
@@ -116,21 +115,25 @@ void BookDetailWindow::fillBookDetailWindow() {
     synopsisEdit_->setPlainText(book.synopsis.empty() ? QStringLiteral("暂无简介")
                                                       : toQString(book.synopsis));
 
-    // The site's default cover, the same for every book; without it the frame stays empty.
-    const Bytes cover = whileBusy([&] { return fetchPlain(coverUrl(state_.site)); });
-    QPixmap picture;
-    if (picture.loadFromData(reinterpret_cast<const uchar*>(cover.data()),
-                             static_cast<uint>(cover.size())))
-        coverPicture_->setPixmap(picture);
+    // The site's default cover, the same for every book, read while the window is up; without it
+    // the frame stays empty.
+    coverRequest_->start(
+        {coverUrl(state_.site), RequestStyle::Plain}, [this](const FetchResult& result) {
+            QPixmap picture;
+            if (result.ok() &&
+                picture.loadFromData(reinterpret_cast<const uchar*>(result.body.data()),
+                                     static_cast<uint>(result.body.size())))
+                coverPicture_->setPixmap(picture);
+        });
 }
 
 void BookDetailWindow::readFromFirstChapter() {
-    if (state_.windows) state_.windows->showReader()->openAtFirstChapter();
+    emit readRequested(book_, ReadStart::FirstChapter);
     close();
 }
 
 void BookDetailWindow::readLatestChapter() {
-    if (state_.windows) state_.windows->showReader()->openAtLatestChapter();
+    emit readRequested(book_, ReadStart::LatestChapter);
     close();
 }
 

@@ -3,6 +3,9 @@
 
 #include <QDialog>
 
+#include "catalogue/book_page.h"
+#include "reader/read_start.h"
+
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -10,19 +13,29 @@ class QPushButton;
 namespace novel {
 
 class AppState;
+class PageRequest;
 
 class BookDetailWindow : public QDialog {
     Q_OBJECT
   public:
-    explicit BookDetailWindow(AppState& state, QWidget* parent = nullptr);
+    // The window shows `book`; its cover is read in the background.
+    BookDetailWindow(CurrentBook book, AppState& state, QWidget* parent = nullptr);
+
+    const CurrentBook& book() const { return book_; }
 
     // Event handlers, one per row of the binding table.
     void fillBookDetailWindow();
     void readFromFirstChapter();
     void readLatestChapter();
 
+  signals:
+    // One of the two read buttons: the reader is to open this book there.
+    void readRequested(const CurrentBook& book, ReadStart start);
+
   private:
     AppState& state_;
+    CurrentBook book_;
+    PageRequest* coverRequest_;
 
     QLabel* bookTitleLabel_;
     QLabel* coverPicture_;

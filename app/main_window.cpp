@@ -8,7 +8,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTreeWidget>
@@ -18,7 +20,6 @@
 #include <utility>
 
 #include "app/app_state.h"
-#include "app/busy_cursor.h"
 #include "app/controls.h"
 #include "app/images.h"
 #include "app/message_box.h"
@@ -28,7 +29,7 @@
 #include "catalogue/search_parser.h"
 #include "catalogue/site_urls.h"
 #include "commands/desktop_open.h"
-#include "web/http.h"
+#include "web/request_engine.h"
 
 namespace novel {
 namespace {
@@ -51,7 +52,6 @@ BookRow bookRowOf(const QTreeWidgetItem& item) {
 
 MainWindow::MainWindow(AppState& state, QWidget* parent)
     : QWidget(parent), state_(state), windows_(state, this) {
-    state_.windows = &windows_;
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("墨舟工坊小说下载阅读助手 1.0"));
     setWindowIcon(programIcon());
@@ -151,6 +151,18 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
     pageCountLabel_->setMinimumWidth(30);
     prevPageButton_ = named(new QPushButton(QStringLiteral("上一页"), this), "PrevPageButton");
     nextPageButton_ = named(new QPushButton(QStringLiteral("下一页"), this), "NextPageButton");
+    // Shown while a request runs: the window stays usable, and the request can be stopped.
+    busyIndicator_ = named(new QProgressBar(this), "BusyIndicator");
+    busyIndicator_->setRange(0, 0);
+    busyIndicator_->setTextVisible(false);
+    busyIndicator_->setFixedSize(60, 14);
+    busyIndicator_->hide();
+    stopButton_ = named(new QPushButton(QStringLiteral("停止"), this), "StopButton");
+    stopButton_->setToolTip(QStringLiteral("停止读取（Esc）"));
+    stopButton_->hide();
+
+    listRequest_ = new PageRequest(state_.engine(), this);
+    bookRequest_ = new PageRequest(state_.engine(), this);
 
     auto* links = new QVBoxLayout;
     links->setSpacing(0);
@@ -171,6 +183,8 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
     auto* bottomRow = new QHBoxLayout;
     bottomRow->setSpacing(4);
     bottomRow->addWidget(statusBar_);
+    bottomRow->addWidget(busyIndicator_);
+    bottomRow->addWidget(stopButton_);
     bottomRow->addStretch();
     bottomRow->addWidget(pageLabel_);
     bottomRow->addWidget(pageSeparatorLabel_);
@@ -199,6 +213,12 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
     bookList_->installEventFilter(this);  // Enter on a row: openBookDetail
     connect(prevPageButton_, &QPushButton::clicked, this, &MainWindow::onPrevPage);
     connect(nextPageButton_, &QPushButton::clicked, this, &MainWindow::onNextPage);
+    connect(stopButton_, &QPushButton::clicked, this, &MainWindow::stopLoading);
+    connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this,
+            &MainWindow::stopLoading);
+    connect(listRequest_, &PageRequest::runningChanged, this, &MainWindow::onRequestsRunning);
+    connect(bookRequest_, &PageRequest::runningChanged, this, &MainWindow::onRequestsRunning);
+    windows_.attach(this);
 
     // Created: the controls exist now.
     onMainWindowCreated();
@@ -221,13 +241,9 @@ void MainWindow::onCategorySelected() {
         kCatalogueList[index].searchMode())
         return;
     bookList_->setFocus();
-    const std::string previousUrl =
-        std::exchange(state_.currentListUrl, listPageUrl(state_.site, index, 1));
-    if (!runLoader(kCatalogueList[index].firstPage)) {
-        state_.currentListUrl = previousUrl;
-        return;
-    }
-    pageLabel_->setText(QStringLiteral("1"));
+    pendingPage_ = 0;
+    runLoader(kCatalogueList[index].firstPage, listPageUrl(state_.site, index, 1),
+              [this] { pageLabel_->setText(QStringLiteral("1")); });
 }
 
 void MainWindow::onPrevPage() {
@@ -245,16 +261,14 @@ void MainWindow::onSearch() {
         bookList_->clear();
         return;
     }
-    const std::string previousUrl = std::exchange(
-        state_.currentListUrl,
-        searchUrl(state_.site, static_cast<SearchType>(type), toText(keywordEdit_->text()), 1));
-    if (!loadSearchPage(true)) {
-        state_.currentListUrl = previousUrl;
-        return;
-    }
-    // Back to the prompt, so that the page buttons go on with this search.
-    categoryCombo_->setCurrentIndex(0);
-    pageLabel_->setText(QStringLiteral("1"));
+    pendingPage_ = 0;
+    loadSearchPage(
+        searchUrl(state_.site, static_cast<SearchType>(type), toText(keywordEdit_->text()), 1),
+        true, [this] {
+            // Back to the prompt, so that the page buttons go on with this search.
+            categoryCombo_->setCurrentIndex(0);
+            pageLabel_->setText(QStringLiteral("1"));
+        });
 }
 
 void MainWindow::openBookDetail() {
@@ -264,52 +278,89 @@ void MainWindow::openBookDetail() {
         showMessage(this, QStringLiteral("请选中有数据的书箱!"));
         return;
     }
-    CurrentBook book = currentBookFromRow(row);
-    const Bytes page = whileBusy([&] { return fetchPlain(book.bookUrl); });
-    if (reportFetchProblem()) return;
-    book.setDetails(parseBookPage(textOf(page)));
-    state_.currentBook = std::move(book);
-    state_.windows->showBookDetail(this);
+    bookRequest_->start({row.bookUrl, RequestStyle::Plain}, [this, book = currentBookFromRow(row)](
+                                                                const FetchResult& result) mutable {
+        if (!result.ok()) return reportFetchProblem(result);
+        book.setDetails(parseBookPage(textOf(result.body), state_.config.brandWords()));
+        emit bookDetailsArrived(book);
+    });
 }
 
-bool MainWindow::loadRankingPage() {
-    return loadListPage(ListLayout::Ranking);
+void MainWindow::stopLoading() {
+    listRequest_->cancel();
+    bookRequest_->cancel();
+    pendingPage_ = 0;
 }
 
-bool MainWindow::loadCategoryPage() {
-    return loadListPage(ListLayout::Category);
+bool MainWindow::loading() const {
+    return listRequest_->running() || bookRequest_->running();
 }
 
-bool MainWindow::loadSearchPage(bool newSearch) {
-    const Bytes body = whileBusy([&] { return httpFetch(state_.currentListUrl); });
-    if (reportFetchProblem()) return false;
-    if (newSearch) bookList_->clear();
-    const SearchPage page =
-        parseSearchPage(textOf(body), toText(keywordEdit_->text()), bookList_->topLevelItemCount());
-    switch (page.answer) {
-        case SearchAnswer::None:
-            showMessage(this, QStringLiteral("抱歉,没有找到相关内容!"), QStringLiteral("提示!"));
-            return true;
-        case SearchAnswer::Single:
-            // The book joins the list as it stands.
-            pageCountLabel_->setText(QStringLiteral("1"));
-            for (const BookRow& row : page.rows) appendBookRow(row);
-            fitSizeColumn();
-            break;
-        case SearchAnswer::List:
-            showPage(page.pageCount, page.rows, page.progressLines);
-            return true;
+void MainWindow::onRequestsRunning() {
+    const bool busy = loading();
+    if (busy == busyIndicator_->isVisible()) return;
+    busyIndicator_->setVisible(busy);
+    stopButton_->setVisible(busy);
+    if (busy) {
+        idleStatusText_ = statusBarPart0_->text();
+        setStatusText(QStringLiteral("正在读取……"));
+        setCursor(Qt::BusyCursor);
+    } else {
+        // What the result shows comes after this; a stopped request leaves the old words.
+        setStatusText(idleStatusText_);
+        unsetCursor();
     }
-    setStatusText(QStringLiteral("加载完毕！"));
-    return true;
 }
 
-bool MainWindow::loadListPage(ListLayout layout) {
-    const Bytes body = whileBusy([&] { return httpFetch(state_.currentListUrl); });
-    if (reportFetchProblem()) return false;
-    const ListPage page = parseListPage(textOf(body), layout);
-    showPage(page.pageCount, page.rows, page.progressLines);
-    return true;
+void MainWindow::loadRankingPage(std::string url, std::function<void()> shown) {
+    loadListPage(std::move(url), ListLayout::Ranking, std::move(shown));
+}
+
+void MainWindow::loadCategoryPage(std::string url, std::function<void()> shown) {
+    loadListPage(std::move(url), ListLayout::Category, std::move(shown));
+}
+
+void MainWindow::loadSearchPage(std::string url, bool newSearch, std::function<void()> shown) {
+    // The keyword of the request, not whatever the box holds when the answer arrives.
+    const Text keyword = toText(keywordEdit_->text());
+    listRequest_->start({url}, [this, url, keyword, newSearch,
+                                shown = std::move(shown)](const FetchResult& result) {
+        pendingPage_ = 0;
+        if (!result.ok()) return reportFetchProblem(result);
+        currentListUrl_ = url;
+        if (newSearch) bookList_->clear();
+        const SearchPage page =
+            parseSearchPage(textOf(result.body), keyword, bookList_->topLevelItemCount());
+        switch (page.answer) {
+            case SearchAnswer::None:
+                showMessage(this, QStringLiteral("抱歉,没有找到相关内容!"),
+                            QStringLiteral("提示!"));
+                break;
+            case SearchAnswer::Single:
+                // The book joins the list as it stands.
+                pageCountLabel_->setText(QStringLiteral("1"));
+                for (const BookRow& row : page.rows) appendBookRow(row);
+                fitSizeColumn();
+                setStatusText(QStringLiteral("加载完毕！"));
+                break;
+            case SearchAnswer::List:
+                showPage(page.pageCount, page.rows, page.progressLines);
+                break;
+        }
+        if (shown) shown();
+    });
+}
+
+void MainWindow::loadListPage(std::string url, ListLayout layout, std::function<void()> shown) {
+    listRequest_->start({url},
+                        [this, url, layout, shown = std::move(shown)](const FetchResult& result) {
+                            pendingPage_ = 0;
+                            if (!result.ok()) return reportFetchProblem(result);
+                            currentListUrl_ = url;
+                            const ListPage page = parseListPage(textOf(result.body), layout);
+                            showPage(page.pageCount, page.rows, page.progressLines);
+                            if (shown) shown();
+                        });
 }
 
 void MainWindow::showPage(int pageCount, const std::vector<BookRow>& rows,
@@ -326,22 +377,23 @@ void MainWindow::showPage(int pageCount, const std::vector<BookRow>& rows,
     setStatusText(QStringLiteral("加载完毕！"));
 }
 
-bool MainWindow::runLoader(PageParser parser) {
+void MainWindow::runLoader(PageParser parser, std::string url, std::function<void()> shown) {
     switch (parser) {
         case PageParser::Ranking:
-            return loadRankingPage();
+            return loadRankingPage(std::move(url), std::move(shown));
         case PageParser::Category:
-            return loadCategoryPage();
+            return loadCategoryPage(std::move(url), std::move(shown));
         case PageParser::Search:
-            return loadSearchPage();
+            return loadSearchPage(std::move(url), false, std::move(shown));
         case PageParser::None:
             break;
     }
-    return true;
 }
 
 void MainWindow::turnPage(PageStep step) {
-    const Text page = toText(pageLabel_->text());
+    // A turn while another one loads goes on from the page that one will show, so two quick
+    // clicks on "下一页" land two pages on.
+    const Text page = pendingPage_ > 0 ? std::to_string(pendingPage_) : toText(pageLabel_->text());
     const Text pageCount = toText(pageCountLabel_->text());
     const Text keyword = toText(keywordEdit_->text());
     const PageTurn turn = planPageTurn(state_.site, step,
@@ -356,16 +408,12 @@ void MainWindow::turnPage(PageStep step) {
             return;
         case PageTurn::Outcome::Nothing:
             return;
-        case PageTurn::Outcome::Load: {
+        case PageTurn::Outcome::Load:
             // A page that could not be read leaves the list, its address and the page number.
-            const std::string previousUrl = std::exchange(state_.currentListUrl, turn.url);
-            if (!runLoader(turn.parser)) {
-                state_.currentListUrl = previousUrl;
-                return;
-            }
-            pageLabel_->setText(QString::number(turn.page));
+            runLoader(turn.parser, turn.url,
+                      [this, shown = turn.page] { pageLabel_->setText(QString::number(shown)); });
+            pendingPage_ = turn.page;
             return;
-        }
     }
 }
 
@@ -402,14 +450,11 @@ void MainWindow::fitSizeColumn() {
     bookList_->setColumnWidth(kSizeColumn, bookList_->columnWidth(kSizeColumn) + moved);
 }
 
-bool MainWindow::reportFetchProblem() {
-    const std::string problem = lastFetchProblem();
-    if (problem.empty()) return false;
+void MainWindow::reportFetchProblem(const FetchResult& result) {
     // The status bar says it too: "加载完毕！" from the page before would claim the opposite.
-    const QString text = QStringLiteral("读取网页失败：") + QString::fromStdString(problem);
+    const QString text = QStringLiteral("读取网页失败：") + QString::fromStdString(result.problem);
     setStatusText(text);
     showMessage(this, text);
-    return true;
 }
 
 void MainWindow::setStatusText(const QString& text) {
@@ -429,7 +474,7 @@ void MainWindow::openHelpPage() {
 }
 
 void MainWindow::showReaderWindow() {
-    windows_.showReader();
+    emit readerRequested();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -2,15 +2,20 @@
 // The start window: ranking and category lists, search, the book list and paging.
 
 #include <QWidget>
+#include <functional>
 #include <memory>
+#include <string>
 
+#include "app/page_request.h"
 #include "app/windows.h"
+#include "catalogue/book_page.h"
 #include "catalogue/list_parser.h"
 #include "catalogue/paging.h"
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QStatusBar;
 class QTreeWidget;
@@ -26,7 +31,8 @@ class MainWindow : public QWidget {
   public:
     explicit MainWindow(AppState& state, QWidget* parent = nullptr);
 
-    // Event handlers, one per row of the binding table.
+    // Event handlers, one per row of the binding table. Those that read the site start a request
+    // and return; its result is shown when it arrives.
     void onMainWindowCreated();
     void onCategorySelected();
     void onPrevPage();
@@ -37,30 +43,44 @@ class MainWindow : public QWidget {
     void openChatGroupLink();
     void openHelpPage();
     void showReaderWindow();
+    // Esc and the stop button: the requests under way end and change nothing.
+    void stopLoading();
 
-    // Loaders: fetch currentListUrl and write BookList, PageCountLabel, PageLabel and the status
-    // bar.
-    // The loaders return false when the page could not be fetched (the user is told why and the
-    // list is left as it was). A new search empties the list only once its answer has arrived.
-    bool loadRankingPage();
-    bool loadCategoryPage();
-    bool loadSearchPage(bool newSearch = false);
+    // Loaders: fetch `url` in the background; when it arrived, it becomes currentListUrl and
+    // BookList, PageCountLabel, PageLabel and the status bar show it, then `shown` runs. A page
+    // that could not be read is reported and leaves the list as it was; a new load replaces one
+    // still under way. A new search empties the list only once its answer has arrived.
+    void loadRankingPage(std::string url, std::function<void()> shown = {});
+    void loadCategoryPage(std::string url, std::function<void()> shown = {});
+    void loadSearchPage(std::string url, bool newSearch = false, std::function<void()> shown = {});
+
+    const std::string& currentListUrl() const { return currentListUrl_; }
+    bool loading() const;
+
+    Windows& windows() { return windows_; }
+
+  signals:
+    // A book's page has arrived for the detail window.
+    void bookDetailsArrived(const CurrentBook& book);
+    // "阅读器": show the reader window.
+    void readerRequested();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    bool loadListPage(ListLayout layout);
+    void loadListPage(std::string url, ListLayout layout, std::function<void()> shown);
     // A fetched list or search-result page replaces the list: labels, rows, progress lines.
     void showPage(int pageCount, const std::vector<BookRow>& rows, const TextList& progressLines);
-    bool runLoader(PageParser parser);
+    void runLoader(PageParser parser, std::string url, std::function<void()> shown);
     void turnPage(PageStep step);
     void appendBookRow(const BookRow& row);
     void fitSizeColumn();
     void setStatusText(const QString& text);
-    // When the last request failed: the reason in the status bar and in a message; true then.
-    bool reportFetchProblem();
+    // A request that failed: the reason in the status bar and in a message.
+    void reportFetchProblem(const FetchResult& result);
+    void onRequestsRunning();
 
     AppState& state_;
     Windows windows_;  // the windows this one opens; they close with it
@@ -81,6 +101,14 @@ class MainWindow : public QWidget {
     QLabel* pageCountLabel_;
     QPushButton* prevPageButton_;
     QPushButton* nextPageButton_;
+    QProgressBar* busyIndicator_;
+    QPushButton* stopButton_;
+
+    std::string currentListUrl_;
+    PageRequest* listRequest_;  // list pages and searches: a newer one replaces an older one
+    PageRequest* bookRequest_;  // the book page for the detail window
+    int pendingPage_ = 0;       // the page a running page turn will show; 0 when none
+    QString idleStatusText_;    // what the status bar said before the requests began
 };
 
 }  // namespace novel

@@ -5,7 +5,8 @@
 
 namespace novel {
 
-PageRequest::PageRequest(RequestEngine& engine, QObject* parent) : QObject(parent), engine_(engine) {}
+PageRequest::PageRequest(RequestEngine& engine, QObject* parent)
+    : QObject(parent), engine_(engine) {}
 
 PageRequest::~PageRequest() {
     if (id_ != 0) engine_.cancel(id_);

@@ -4,9 +4,7 @@
 
 #include "app/about_window.h"
 #include "app/book_detail_window.h"
-#include "bookmarks/bookmark_window.h"
-#include "download/download_window.h"
-#include "reader/reader_window.h"
+#include "app/main_window.h"
 
 namespace novel {
 
@@ -22,8 +20,18 @@ void bringToFront(QWidget* window) {
 
 Windows::Windows(AppState& state, QWidget* mainWindow) : state_(state), mainWindow_(mainWindow) {}
 
+void Windows::attach(MainWindow* mainWindow) {
+    connect(mainWindow, &MainWindow::bookDetailsArrived, this,
+            [this, mainWindow](const CurrentBook& book) { showBookDetail(book, mainWindow); });
+    connect(mainWindow, &MainWindow::readerRequested, this, &Windows::showReader);
+}
+
 ReaderWindow* Windows::reader() {
-    if (!reader_) reader_ = new ReaderWindow(state_, mainWindow_);
+    if (reader_) return reader_;
+    reader_ = new ReaderWindow(state_, mainWindow_);
+    connect(reader_, &ReaderWindow::bookmarksRequested, this, &Windows::showBookmarks);
+    connect(reader_, &ReaderWindow::downloadRequested, this, &Windows::showDownload);
+    connect(reader_, &ReaderWindow::aboutRequested, this, [this] { showAbout(reader_); });
     return reader_;
 }
 
@@ -33,9 +41,9 @@ ReaderWindow* Windows::showReader() {
     return window;
 }
 
-DownloadWindow* Windows::showDownload() {
+DownloadWindow* Windows::showDownload(const CurrentBook& book) {
     if (!download_) {
-        download_ = new DownloadWindow(state_, mainWindow_);
+        download_ = new DownloadWindow(book, state_, mainWindow_);
         download_->setAttribute(Qt::WA_DeleteOnClose);
     }
     bringToFront(download_);
@@ -46,12 +54,18 @@ BookmarkWindow* Windows::showBookmarks() {
     if (bookmarks_) bookmarks_->close();
     bookmarks_ = new BookmarkWindow(state_, mainWindow_);
     bookmarks_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(bookmarks_, &BookmarkWindow::bookmarkOpened, this,
+            [this](const Bookmark& bookmark) { showReader()->openBookmark(bookmark); });
     bringToFront(bookmarks_);
     return bookmarks_;
 }
 
-void Windows::showBookDetail(QWidget* parent) {
-    BookDetailWindow window(state_, parent ? parent : mainWindow_);
+void Windows::showBookDetail(const CurrentBook& book, QWidget* parent) {
+    BookDetailWindow window(book, state_, parent ? parent : mainWindow_);
+    connect(&window, &BookDetailWindow::readRequested, this,
+            [this](const CurrentBook& chosen, ReadStart start) {
+                showReader()->openBook(chosen, start);
+            });
     window.exec();
 }
 

@@ -1,22 +1,31 @@
 #pragma once
-// The windows that handlers open on demand. The reader window exists at most once and is reused;
-// the download and bookmark windows are made afresh each time they are shown (their creation does
-// their work); the detail and about windows are modal. All are children of the main window, so
-// they close with it.
+// The windows the program opens on demand, and the one place where they are wired together: each
+// window says what happened through its signals (a book's details arrived, a read button, a
+// bookmark opened, the reader asking for the download), and this class connects those to the
+// window that acts on them. The reader window exists at most once and is reused; the download and
+// bookmark windows are made afresh each time they are shown; the detail and about windows are
+// modal. All are children of the main window, so they close with it.
 
+#include <QObject>
 #include <QPointer>
 
 #include "bookmarks/bookmark_window.h"
+#include "catalogue/book_page.h"
 #include "download/download_window.h"
 #include "reader/reader_window.h"
 
 namespace novel {
 
 class AppState;
+class MainWindow;
 
-class Windows {
+class Windows : public QObject {
+    Q_OBJECT
   public:
     Windows(AppState& state, QWidget* mainWindow);
+
+    // Connects the main window's signals (book details arrived, "阅读器").
+    void attach(MainWindow* mainWindow);
 
     // The reader window, made on first use; not shown.
     ReaderWindow* reader();
@@ -25,15 +34,15 @@ class Windows {
     // A reader window only when one exists.
     ReaderWindow* existingReader() const { return reader_; }
 
-    // A new download window for CurrentBook; while one is still open, that one is raised instead
+    // A new download window for `book`; while one is still open, that one is raised instead
     // (one book downloads at a time).
-    DownloadWindow* showDownload();
+    DownloadWindow* showDownload(const CurrentBook& book);
     // A new bookmark window listing the slots as they are now.
     BookmarkWindow* showBookmarks();
 
     // Modal windows; they return when the window is closed.
-    void showBookDetail(QWidget* parent);
-    void showAbout(QWidget* parent);
+    void showBookDetail(const CurrentBook& book, QWidget* parent = nullptr);
+    void showAbout(QWidget* parent = nullptr);
 
   private:
     AppState& state_;

@@ -13,9 +13,7 @@
 #include "app/controls.h"
 #include "app/message_box.h"
 #include "app/qt_text.h"
-#include "app/windows.h"
 #include "bookmarks/bookmark_file.h"
-#include "reader/reader_window.h"
 
 namespace novel {
 
@@ -92,17 +90,12 @@ void BookmarkWindow::listBookmarks() {
 
 void BookmarkWindow::openBookmark() {
     QTreeWidgetItem* row = bookmarkList_->currentItem();
-    if (!row || row->text(1).isEmpty() || !state_.windows) return;
+    if (!row || row->text(1).isEmpty()) return;
     const int slot = row->data(0, kSlotRole).toInt();
     if (slot < 1 || slot > kBookmarkSlotCount) return;
     const Bookmark bookmark = readBookmark(bookmarkFolder(state_), slot, state_.site);
     if (bookmark.bookTitle.empty() && bookmark.chapters.empty()) return;  // gone meanwhile
-
-    state_.currentBook.txtPackageUrl = bookmark.txtPackageUrl;
-    state_.currentBook.title = bookmark.bookTitle;
-    ReaderWindow* reader = state_.windows->showReader();
-    reader->setChapters(bookmark.chapters, textToInteger(bookmark.selectedRow) - 1);
-    if (reader->selectedRow() >= 0) reader->readSelectedChapter();
+    emit bookmarkOpened(bookmark);
 }
 
 void BookmarkWindow::popUpBookmarkMenu(const QPoint& position) {

@@ -3,6 +3,8 @@
 
 #include <QWidget>
 
+#include "bookmarks/bookmark_file.h"
+
 class QLabel;
 class QMenu;
 class QTreeWidget;
@@ -21,6 +23,10 @@ class BookmarkWindow : public QWidget {
     void openBookmark();
     void popUpBookmarkMenu(const QPoint& position);
     void deleteBookmark();
+
+  signals:
+    // A double-clicked bookmark, read from its file: the reader is to open it.
+    void bookmarkOpened(const Bookmark& bookmark);
 
   private:
     AppState& state_;

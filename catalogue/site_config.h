@@ -55,7 +55,6 @@ struct SiteConfig {
     long demoLatencyMs = 0;
     long demoRateKiB = 0;
     std::vector<std::string> adSentences;  // "ad_sentence", one per line, repeatable
-    long pageTimeLimitSeconds = 60;        // "page_timeout": seconds a whole page request may take
 
     bool usesDemoSite() const { return site == kDemoSite; }
     BrandWords brandWords() const;  // converted to GBK

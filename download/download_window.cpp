@@ -17,7 +17,8 @@
 
 namespace novel {
 
-DownloadWindow::DownloadWindow(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
+DownloadWindow::DownloadWindow(CurrentBook book, AppState& state, QWidget* parent)
+    : QWidget(parent), state_(state), book_(std::move(book)) {
     setObjectName(QStringLiteral("DownloadWindow"));
     setWindowFlag(Qt::Window);
     setWindowTitle(QStringLiteral("澄卷小说下载阅读助手"));
@@ -75,7 +76,7 @@ void DownloadWindow::closeEvent(QCloseEvent* event) {
 }
 
 void DownloadWindow::startBookDownload() {
-    CurrentBook& book = state_.currentBook;
+    CurrentBook& book = book_;
     book.title = trimBlanks(book.title);
     book.txtPackageUrl = trimBlanks(book.txtPackageUrl);
     title_ = book.title;

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <cstdint>
 
+#include "catalogue/book_page.h"
 #include "download/book_download.h"
 #include "web/text.h"
 
@@ -19,7 +20,8 @@ class AppState;
 class DownloadWindow : public QWidget {
     Q_OBJECT
   public:
-    explicit DownloadWindow(AppState& state, QWidget* parent = nullptr);
+    // Downloads `book` (its title and TXT package address).
+    DownloadWindow(CurrentBook book, AppState& state, QWidget* parent = nullptr);
     // An unfinished transfer ends with the window: it is stopped and its partial file removed.
     ~DownloadWindow() override;
 
@@ -53,6 +55,7 @@ class DownloadWindow : public QWidget {
     QTimer* downloadTimer_;
 
     // The book being downloaded, as it was when the download began.
+    CurrentBook book_;
     Text title_;
     BookDownloadPaths paths_;
     int64_t downloadTotalSize_ = 0;  // 0 until the downloader reports it

@@ -13,7 +13,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWebEnginePage>
@@ -26,8 +28,8 @@
 #include "app/app_state.h"
 #include "app/controls.h"
 #include "app/message_box.h"
+#include "app/page_request.h"
 #include "app/qt_text.h"
-#include "app/windows.h"
 #include "bookmarks/bookmark_file.h"
 #include "commands/desktop_open.h"
 #include "reader/chapter.h"
@@ -35,7 +37,7 @@
 #include "reader/reader_web_page.h"
 #include "reader/toc_parser.h"
 #include "web/file_io.h"
-#include "web/http.h"
+#include "web/request_engine.h"
 
 namespace novel {
 namespace {
@@ -48,15 +50,6 @@ constexpr int kChapterListWidth = 160;
 
 // Synthesized presses further apart than this never count as one double-click.
 constexpr qint64 kGestureGapMs = 10000;
-
-// Shows the busy cursor while a blocking fetch runs.
-class BusyCursor {
-  public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 QString fileErrorText(std::error_code error) {
     switch (error.value()) {
@@ -256,6 +249,17 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
     readerStatusLabel_ = named(new QLabel(this), "ReaderStatusLabel");
     readerStatusLabel_->setGeometry(0, client.height() - kStatusHeight, client.width(),
                                     kStatusHeight);
+    // While a request runs: a busy bar and a stop button at the right of the status line.
+    busyIndicator_ = named(new QProgressBar(this), "BusyIndicator");
+    busyIndicator_->setRange(0, 0);
+    busyIndicator_->setTextVisible(false);
+    busyIndicator_->hide();
+    stopButton_ = named(new QPushButton(QStringLiteral("停止"), this), "StopButton");
+    stopButton_->setFlat(true);
+    stopButton_->setToolTip(QStringLiteral("停止读取（Esc）"));
+    stopButton_->hide();
+    tocRequest_ = new PageRequest(state_.engine(), this);
+    chapterRequest_ = new PageRequest(state_.engine(), this);
 
     // Hidden controls: they hold values and receive events but are never drawn.
     prevChapterLabel_ =
@@ -305,12 +309,17 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
     connect(prevChapterLabel_, &ClickableLabel::clicked, this, &ReaderWindow::previousChapter);
     connect(nextChapterLabel_, &ClickableLabel::clicked, this, &ReaderWindow::nextChapter);
     connect(getAllChaptersButton_, &QPushButton::clicked, this, &ReaderWindow::onGetAllChapters);
-    connect(autoNextTimer_, &QTimer::timeout, this, &ReaderWindow::nextChapter);
+    connect(autoNextTimer_, &QTimer::timeout, this, &ReaderWindow::onAutoNextTick);
     connect(saveBookmarkItem, &QAction::triggered, this, &ReaderWindow::saveBookmark);
     connect(openDownloadFolderItem, &QAction::triggered, this, &ReaderWindow::openDownloadFolder);
     connect(downloadBookItem, &QAction::triggered, this, &ReaderWindow::showDownloadWindow);
     connect(checkUpdateItem, &QAction::triggered, this, &ReaderWindow::openHelpPage);
     connect(aboutItem, &QAction::triggered, this, &ReaderWindow::showAboutWindow);
+    connect(stopButton_, &QPushButton::clicked, this, &ReaderWindow::stopLoading);
+    connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this,
+            &ReaderWindow::stopLoading);
+    connect(tocRequest_, &PageRequest::runningChanged, this, &ReaderWindow::onRequestsRunning);
+    connect(chapterRequest_, &PageRequest::runningChanged, this, &ReaderWindow::onRequestsRunning);
 
     // Created: the controls exist now.
     loadReaderSettings();
@@ -348,38 +357,91 @@ void ReaderWindow::resizeEvent(QResizeEvent* event) {
 
 // Opening a book ------------------------------------------------------------------------------
 
-void ReaderWindow::openAtFirstChapter() {
-    if (!reloadTableOfContents()) return;
-    setSelectedRow(0);
-    const int row = selectedRow();
-    showChapter(row);
-    state_.firstChapterTitle = chapterTitleAt(row);
-    state_.latestChapterTitle.clear();
-}
-
-void ReaderWindow::openAtLatestChapter() {
-    if (!reloadTableOfContents()) return;
-    const int last = chapterList_->topLevelItemCount() - 1;
-    setSelectedRow(last);
-    showChapter(selectedRow());
-    state_.latestChapterTitle = chapterTitleAt(last);
-}
-
-bool ReaderWindow::reloadTableOfContents() {
-    const CurrentBook& book = state_.currentBook;
-    Bytes page;
-    if (!book.tocUrl.empty()) {
-        BusyCursor busy;
-        page = fetchPlain(book.tocUrl);
-        if (showFetchProblem(this, QStringLiteral("读取目录失败"))) return false;
+void ReaderWindow::openBook(const CurrentBook& book, ReadStart start) {
+    pendingRow_ = -1;
+    chapterRequest_->cancel();
+    const auto arrived = [this, book, start](std::string_view page) {
+        book_ = book;
+        chapterList_->clear();
+        loadTableOfContents(page);
+        const int row =
+            start == ReadStart::FirstChapter ? 0 : chapterList_->topLevelItemCount() - 1;
+        setSelectedRow(row);
+        const int shownRow = selectedRow();
+        showChapter(shownRow, [this, start, row, title = chapterTitleAt(shownRow)] {
+            if (start == ReadStart::FirstChapter) {
+                firstChapterTitle_ = title;
+                latestChapterTitle_.clear();
+            } else {
+                latestChapterTitle_ = chapterTitleAt(row);
+            }
+        });
+    };
+    // Without an address there is nothing to read: the book opens with no chapters.
+    if (book.tocUrl.empty()) {
+        tocRequest_->cancel();
+        arrived({});
+        return;
     }
-    chapterList_->clear();
-    loadTableOfContents(page);
-    return true;
+    tocRequest_->start({book.tocUrl, RequestStyle::Plain},
+                       [this, arrived](const FetchResult& result) {
+                           if (!result.ok())
+                               return reportProblem(QStringLiteral("读取目录失败"), result);
+                           arrived(textOf(result.body));
+                       });
+}
+
+void ReaderWindow::openBookmark(const Bookmark& bookmark) {
+    stopLoading();
+    // A bookmark knows the book's title and package; the rest of the book is not kept in it.
+    book_ = CurrentBook{};
+    book_.title = bookmark.bookTitle;
+    book_.txtPackageUrl = bookmark.txtPackageUrl;
+    setChapters(bookmark.chapters, textToInteger(bookmark.selectedRow) - 1);
+    if (selectedRow() >= 0) readSelectedChapter();
+}
+
+void ReaderWindow::reloadTableOfContents() {
+    if (book_.tocUrl.empty()) {
+        chapterList_->clear();
+        return;
+    }
+    tocRequest_->start({book_.tocUrl, RequestStyle::Plain}, [this](const FetchResult& result) {
+        if (!result.ok()) return reportProblem(QStringLiteral("读取目录失败"), result);
+        chapterList_->clear();
+        loadTableOfContents(textOf(result.body));
+    });
+}
+
+void ReaderWindow::stopLoading() {
+    tocRequest_->cancel();
+    chapterRequest_->cancel();
+    pendingRow_ = -1;
+}
+
+bool ReaderWindow::loading() const {
+    return tocRequest_->running() || chapterRequest_->running();
+}
+
+void ReaderWindow::onRequestsRunning() {
+    const bool busy = loading();
+    busyIndicator_->setVisible(busy);
+    stopButton_->setVisible(busy);
+    readerStatusLabel_->setText(busy ? QStringLiteral("正在读取……") : QString());
+    if (busy)
+        setCursor(Qt::BusyCursor);
+    else
+        unsetCursor();
+}
+
+void ReaderWindow::reportProblem(const QString& what, const FetchResult& result) {
+    // The page on screen and the selection stay; auto-advance would fail again each tick.
+    stopAutoNext();
+    showMessage(this, what + QStringLiteral("：") + QString::fromStdString(result.problem));
 }
 
 void ReaderWindow::loadTableOfContents(std::string_view page) {
-    const CurrentBook& book = state_.currentBook;
+    const CurrentBook& book = book_;
     const std::vector<ChapterEntry> chapters =
         parseTableOfContents(textOf(page), book.bookUrlStem, chapterList_->topLevelItemCount());
     if (chapters.empty()) return;
@@ -443,39 +505,50 @@ void ReaderWindow::setTemplates(const ReaderTemplates& templates) {
     if (background.isValid()) readerBrowser_->page()->setBackgroundColor(background);
 }
 
-bool ReaderWindow::showChapter(int row) {
+void ReaderWindow::showChapter(int row, std::function<void()> shown) {
     const QTreeWidgetItem* item = chapterList_->topLevelItem(row);
     const Text url = item ? toText(item->text(2)) : Text();
     const Text title = item ? toText(item->text(1)) : Text();
-    Bytes page;
-    if (!url.empty()) {
-        BusyCursor busy;
-        page = httpFetch(url);
-        // The page on screen and the selection stay; auto-advance would fail again each tick.
-        if (!lastFetchProblem().empty()) {
+    const auto show = [this, title, shown = std::move(shown)](std::string_view page) {
+        pendingRow_ = -1;
+        chapterText_ = chapterTextFromPage(textOf(page), state_.config.brandWords());
+        setWindowTitle(toQString(concatTexts(book_.title, title)));
+        const std::filesystem::path file = readerPagePath();
+        if (const std::error_code error = writeReaderPage(file, templates(), title, chapterText_)) {
+            // Each further tick would only fail the same way.
             stopAutoNext();
-            showFetchProblem(this, QStringLiteral("读取章节失败"));
-            return false;
+            showMessage(this, QStringLiteral("无法写入阅读页面 %1（%2），这一章没有显示。")
+                                  .arg(pathText(file), fileErrorText(error)));
+            return;
         }
+        readerBrowser_->load(QUrl::fromLocalFile(pathText(file)));
+        if (shown) shown();
+    };
+    if (url.empty()) {
+        chapterRequest_->cancel();
+        show({});
+        return;
     }
-    state_.chapterText = chapterTextFromPage(textOf(page), state_.config.brandWords());
-    setWindowTitle(toQString(concatTexts(state_.currentBook.title, title)));
+    chapterRequest_->start({url}, [this, show](const FetchResult& result) {
+        if (!result.ok()) {
+            pendingRow_ = -1;
+            return reportProblem(QStringLiteral("读取章节失败"), result);
+        }
+        show(result.body);
+    });
+}
 
-    const std::filesystem::path file = readerPagePath();
-    if (const std::error_code error =
-            writeReaderPage(file, templates(), title, state_.chapterText)) {
-        // Each further tick would only fail the same way.
-        stopAutoNext();
-        showMessage(this, QStringLiteral("无法写入阅读页面 %1（%2），这一章没有显示。")
-                              .arg(pathText(file), fileErrorText(error)));
-        return false;
-    }
-    readerBrowser_->load(QUrl::fromLocalFile(pathText(file)));
-    return true;
+void ReaderWindow::moveToChapter(int row) {
+    pendingRow_ = row;
+    showChapter(row, [this, row] {
+        setSelectedRow(row);
+        if (scrollCheck_->isChecked()) restartScrolling();
+    });
 }
 
 void ReaderWindow::nextChapter() {
-    const int selected = selectedRow();
+    // A move while another one loads goes on from the row that one will show.
+    const int selected = pendingRow_ >= 0 ? pendingRow_ : selectedRow();
     if (selected < 0) {
         // Auto-advance would repeat this message on every tick.
         stopAutoNext();
@@ -487,13 +560,11 @@ void ReaderWindow::nextChapter() {
         showMessage(this, QStringLiteral("已经是最后一章了！"));
         return;
     }
-    if (!showChapter(selected + 1)) return;
-    setSelectedRow(selected + 1);
-    if (scrollCheck_->isChecked()) restartScrolling();
+    moveToChapter(selected + 1);
 }
 
 void ReaderWindow::previousChapter() {
-    const int selected = selectedRow();
+    const int selected = pendingRow_ >= 0 ? pendingRow_ : selectedRow();
     if (selected < 0) {
         showMessage(this, QStringLiteral("请先获取章节并选中章节"));
         return;
@@ -502,9 +573,7 @@ void ReaderWindow::previousChapter() {
         showMessage(this, QStringLiteral("已经是第一章了！"));
         return;
     }
-    if (!showChapter(selected - 1)) return;
-    setSelectedRow(selected - 1);
-    if (scrollCheck_->isChecked()) restartScrolling();
+    moveToChapter(selected - 1);
 }
 
 void ReaderWindow::readSelectedChapter() {
@@ -515,6 +584,7 @@ void ReaderWindow::readSelectedChapter() {
         return;
     }
     if (scrollCheck_->isChecked()) postMouseGesture(MouseGesture::DoubleClick);
+    pendingRow_ = -1;
     showChapter(selected);
 }
 
@@ -548,6 +618,11 @@ void ReaderWindow::onAutoNextClicked() {
     }
     setAutoNextInterval(textToInteger(toText(autoNextIntervalEdit_->text())));
     nextChapter();
+}
+
+void ReaderWindow::onAutoNextTick() {
+    // A chapter still on its way is waited for, not skipped.
+    if (!chapterRequest_->running()) nextChapter();
 }
 
 void ReaderWindow::onScrollClicked() {
@@ -692,12 +767,12 @@ void ReaderWindow::saveReaderSettings() {
 
     // Redraw the chapter on display in the new style.
     Text title = chapterTitleAt(selectedRow());
-    if (title.empty()) title = state_.firstChapterTitle;
-    if (title.empty()) title = state_.latestChapterTitle;
+    if (title.empty()) title = firstChapterTitle_;
+    if (title.empty()) title = latestChapterTitle_;
     const std::filesystem::path file = readerPagePath();
     const std::error_code pageError =
         title.empty() ? writeFileAtomically(file, {})
-                      : writeReaderPage(file, save.templates, title, state_.chapterText);
+                      : writeReaderPage(file, save.templates, title, chapterText_);
     if (readerBrowser_->url().isEmpty())
         readerBrowser_->load(QUrl::fromLocalFile(pathText(file)));
     else
@@ -743,6 +818,10 @@ void ReaderWindow::layoutReader() {
     readerStatusLabel_->setGeometry(0, outer.height() - 55, std::min(outer.width(), width()),
                                     kStatusHeight);
     toolbarStripLabel_->resize(width(), kToolbarHeight);
+    const int right = std::min(outer.width(), width());
+    const int statusTop = readerStatusLabel_->y();
+    stopButton_->setGeometry(right - 50, statusTop - 2, 46, kStatusHeight + 4);
+    busyIndicator_->setGeometry(right - 140, statusTop + 3, 84, kStatusHeight - 6);
 }
 
 void ReaderWindow::onReaderMoved() {
@@ -758,15 +837,15 @@ void ReaderWindow::onHideChapterListClicked() {
 // Bookmarks, the download and the small commands of the reader window.
 
 void ReaderWindow::showBookmarkWindow() {
-    if (state_.windows) state_.windows->showBookmarks();
+    emit bookmarksRequested();
 }
 
 void ReaderWindow::showDownloadWindow() {
-    if (state_.windows) state_.windows->showDownload();
+    emit downloadRequested(book_);
 }
 
 void ReaderWindow::showAboutWindow() {
-    if (state_.windows) state_.windows->showAbout(this);
+    emit aboutRequested();
 }
 
 void ReaderWindow::popUpReaderMenu(const QPoint& position) {
@@ -791,10 +870,10 @@ void ReaderWindow::saveBookmark() {
     }
     Bookmark bookmark;
     bookmark.selectedRow = std::to_string(selected + 1);
-    bookmark.bookTitle = state_.currentBook.title;
+    bookmark.bookTitle = book_.title;
     bookmark.chapterTitle = toText(row->text(1));
     bookmark.chapterUrl = toText(row->text(2));
-    bookmark.txtPackageUrl = state_.currentBook.txtPackageUrl;
+    bookmark.txtPackageUrl = book_.txtPackageUrl;
     bookmark.chapters.reserve(static_cast<size_t>(chapterList_->topLevelItemCount()));
     for (int i = 0; i < chapterList_->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = chapterList_->topLevelItem(i);

@@ -4,8 +4,12 @@
 #include <QPointer>
 #include <QWidget>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
+#include "bookmarks/bookmark_file.h"
+#include "catalogue/book_page.h"
+#include "reader/read_start.h"
 #include "reader/reader_style.h"
 #include "reader/toc_parser.h"
 #include "web/text.h"
@@ -15,6 +19,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QTimer;
 class QTreeWidget;
@@ -24,6 +29,8 @@ namespace novel {
 
 class AppState;
 class ClickableLabel;
+class PageRequest;
+struct FetchResult;
 class TemplateEdit;
 
 class ReaderWindow : public QWidget {
@@ -32,24 +39,37 @@ class ReaderWindow : public QWidget {
     explicit ReaderWindow(AppState& state, QWidget* parent = nullptr);
     ~ReaderWindow() override;
 
-    // Opening the reader on CurrentBook (the detail window's two read buttons): loads the table of
-    // contents, shows the first or the last chapter and remembers its title.
-    void openAtFirstChapter();
-    void openAtLatestChapter();
+    // Opening the reader on a book (the detail window's two read buttons): its table of contents
+    // is read in the background; when it has arrived the book becomes the reader's, its chapters
+    // fill ChapterList and the first or the last chapter is shown. A table of contents that cannot
+    // be read is reported and leaves the reader as it was.
+    void openBook(const CurrentBook& book, ReadStart start);
+    // Opening a bookmark: its book and saved chapters become the reader's and the saved chapter
+    // is shown.
+    void openBookmark(const Bookmark& bookmark);
 
-    // Fetches row `row` of ChapterList, writes ReaderPage from it and shows it. A row that does not
-    // exist shows a page with an empty title and text.
-    // False (the user told why, the page and selection left alone) when the chapter could not be
-    // fetched or written.
-    bool showChapter(int row);
-    // Fetches CurrentBook's table of contents; when it arrived, its chapters replace the rows of
-    // ChapterList. On a failed fetch the user is told, the list stays and the result is false.
-    bool reloadTableOfContents();
-    // Appends the chapters of a table-of-contents page to ChapterList.
+    // Reads row `row` of ChapterList in the background, then writes ReaderPage from it, shows it
+    // and runs `shown`. A row that does not exist shows a page with an empty title and text at
+    // once. A chapter that cannot be read or written is reported, and the page and selection
+    // stay; a newer chapter request replaces one still running.
+    void showChapter(int row, std::function<void()> shown = {});
+    // Reads the reader's table of contents again ("获取全部章节"); when it arrived, its chapters
+    // replace the rows of ChapterList. A failed read is reported and the list stays.
+    void reloadTableOfContents();
+    // Appends the chapters of a table-of-contents page of the reader's book to ChapterList.
     void loadTableOfContents(std::string_view page);
     // After a chapter change: a double-click on the new page once it has loaded starts its
     // scrolling script again.
     void restartScrolling();
+    // Esc and the stop button: the requests under way end and change nothing.
+    void stopLoading();
+    bool loading() const;
+
+    // The book on display and the chapter text of the page.
+    const CurrentBook& book() const { return book_; }
+    const Text& chapterText() const { return chapterText_; }
+    const Text& firstChapterTitle() const { return firstChapterTitle_; }
+    const Text& latestChapterTitle() const { return latestChapterTitle_; }
 
     // The selected row of ChapterList, -1 when none; selecting also scrolls the row into view.
     int selectedRow() const;
@@ -81,9 +101,13 @@ class ReaderWindow : public QWidget {
     void onReaderMoved();
     void layoutReader();
 
-    // For opening a bookmark: puts the saved chapters into ChapterList and selects one row (none
-    // when the row does not exist).
+    // Puts chapters into ChapterList and selects one row (none when the row does not exist).
     void setChapters(const std::vector<ChapterEntry>& chapters, int row);
+
+  signals:
+    void bookmarksRequested();
+    void downloadRequested(const CurrentBook& book);
+    void aboutRequested();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -105,8 +129,21 @@ class ReaderWindow : public QWidget {
     // The outer size the layout rules are written for: the client area plus the nominal frame.
     QSize outerSize() const;
     void showChapterList(bool shown, int outerWidth);
+    // A chapter move: shows `row`, then selects it (and restarts the scrolling when ticked).
+    void moveToChapter(int row);
+    void onRequestsRunning();
+    void onAutoNextTick();
+    // A request that failed: auto-advance stops and the user is told why.
+    void reportProblem(const QString& what, const FetchResult& result);
 
     AppState& state_;
+    CurrentBook book_;
+    Text chapterText_;
+    Text firstChapterTitle_;
+    Text latestChapterTitle_;
+    PageRequest* tocRequest_;
+    PageRequest* chapterRequest_;
+    int pendingRow_ = -1;  // the row a running chapter move will select; -1 when none
 
     QLabel* toolbarStripLabel_;
     QLabel* backgroundColorCaptionLabel_;
@@ -131,6 +168,8 @@ class ReaderWindow : public QWidget {
     QWebEngineView* readerBrowser_;
     QTreeWidget* chapterList_;
     QLabel* readerStatusLabel_;
+    QProgressBar* busyIndicator_;
+    QPushButton* stopButton_;
     ClickableLabel* prevChapterLabel_;
     ClickableLabel* nextChapterLabel_;
     QPushButton* getAllChaptersButton_;

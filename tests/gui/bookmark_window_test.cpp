@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <filesystem>
@@ -81,6 +82,18 @@ class BookmarkWindowTest : public QObject {
         reader()->findChild<QAction*>(QLatin1String(name))->trigger();
     }
     void saveFromReader() { triggerReaderItem("SaveBookmarkMenuItem"); }
+    // Puts a book and its chapters into the reader, as opening a bookmark does, without reading a
+    // chapter, then selects `row`.
+    void showInReader(const Text& title, const Text& txtUrl, std::vector<ChapterEntry> chapters,
+                      int row) {
+        Bookmark b;
+        b.selectedRow = "0";
+        b.bookTitle = title;
+        b.txtPackageUrl = txtUrl;
+        b.chapters = std::move(chapters);
+        reader()->openBookmark(b);
+        reader()->setSelectedRow(row);
+    }
 
     // The demo book 2 as the reader would have it: its real table of contents.
     std::vector<ChapterEntry> demoBookChapters() {
@@ -99,10 +112,13 @@ class BookmarkWindowTest : public QObject {
         state_ = std::make_unique<AppState>(SiteConfig{}, site_.url(), folder_->path(),
                                             folder_->path() + "/html");
         windows_ = std::make_unique<Windows>(*state_, nullptr);
-        state_->windows = windows_.get();
         messages_.clear();
     }
     void cleanup() {
+        QList<QPointer<BookmarkWindow>> shown;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (auto* bookmarks = qobject_cast<BookmarkWindow*>(window)) shown << bookmarks;
+        qDeleteAll(shown);
         delete windows_->existingReader();
         windows_.reset();
         state_.reset();
@@ -116,9 +132,8 @@ class BookmarkWindowTest : public QObject {
         QCOMPARE(messages_, QStringList{"请先获取章节"});
         for (int n = 1; n <= 5; ++n) QVERIFY(!fs::exists(bookmarkSlotPath(html(), n)));
 
-        state_->currentBook.title = toGbk("千章之书");
-        state_->currentBook.txtPackageUrl = "http://127.0.0.1:9/modules/article/packdown_txt_9.txt";
-        reader()->setChapters(numberedChapters(1000), 4);
+        showInReader(toGbk("千章之书"), "http://127.0.0.1:9/modules/article/packdown_txt_9.txt",
+                     numberedChapters(1000), 4);
         messages_.clear();
         saveFromReader();
         QCOMPARE(messages_, QStringList{"保存成功！"});
@@ -146,8 +161,7 @@ class BookmarkWindowTest : public QObject {
     }
 
     void aFailedWriteIsNotReportedAsSaved() {
-        state_->currentBook.title = toGbk("样书");
-        reader()->setChapters(numberedChapters(200), 0);
+        showInReader(toGbk("样书"), {}, numberedChapters(200), 0);
         for (int n = 1; n <= 5; ++n) QVERIFY(!createEmptyFile(bookmarkSlotPath(html(), n)));
         {
             test::FileSizeLimit limit(100);
@@ -185,7 +199,7 @@ class BookmarkWindowTest : public QObject {
         for (ChapterEntry& c : saved.chapters) c.id = "0";
         QVERIFY(!writeFileAtomically(bookmarkSlotPath(html(), 4), formatBookmark(saved)));
 
-        BookmarkWindow window(*state_);
+        BookmarkWindow& window = *windows_->showBookmarks();
         window.show();
         QCOMPARE(window.size(), clientSizeFor(491, 180));
         auto* list = window.findChild<QTreeWidget*>("BookmarkList");
@@ -196,17 +210,14 @@ class BookmarkWindowTest : public QObject {
                                                  toQString(saved.chapterUrl)}));
 
         // A blank row (the missing slot 3) does nothing.
-        state_->currentBook.author = toGbk("某人");
         doubleClickRow(list, 1);
         QVERIFY(!windows_->existingReader());
-        QVERIFY(state_->currentBook.title.empty());
 
-        // The third row is slot 4.
+        // The third row is slot 4: the reader takes its book.
         doubleClickRow(list, 2);
         QVERIFY(windows_->existingReader());
-        QCOMPARE(state_->currentBook.title, saved.bookTitle);
-        QCOMPARE(state_->currentBook.txtPackageUrl, saved.txtPackageUrl);
-        QCOMPARE(state_->currentBook.author, toGbk("某人"));  // the rest stays
+        QCOMPARE(reader()->book().title, saved.bookTitle);
+        QCOMPARE(reader()->book().txtPackageUrl, saved.txtPackageUrl);
         auto* chapterList = reader()->findChild<QTreeWidget*>("ChapterList");
         QCOMPARE(chapterList->topLevelItemCount(), 500);
         for (int row : {0, 99, 499}) {
@@ -226,7 +237,7 @@ class BookmarkWindowTest : public QObject {
         b.bookTitle = toGbk("删不掉");
         b.chapters = numberedChapters(1);
         QVERIFY(!writeFileAtomically(bookmarkSlotPath(html(), 1), formatBookmark(b)));
-        BookmarkWindow window(*state_);
+        BookmarkWindow& window = *windows_->showBookmarks();
         auto* list = window.findChild<QTreeWidget*>("BookmarkList");
         QCOMPARE(list->topLevelItemCount(), 5);
 
@@ -257,13 +268,13 @@ class BookmarkWindowTest : public QObject {
         saved.chapterUrl = saved.chapters[1].url;
         QVERIFY(!writeFileAtomically(bookmarkSlotPath(html(), 1), formatBookmark(saved)));
 
-        BookmarkWindow window(*state_);
+        BookmarkWindow& window = *windows_->showBookmarks();
         window.show();
         auto* list = window.findChild<QTreeWidget*>("BookmarkList");
         QCOMPARE(rowTexts(list, 0).at(3), toQString(chapters[1].url));
         doubleClickRow(list, 0);
         QVERIFY(windows_->existingReader());
-        QCOMPARE(state_->currentBook.txtPackageUrl,
+        QCOMPARE(reader()->book().txtPackageUrl,
                  site_.url() + "/modules/article/packdown_txt_2.txt");
         auto* chapterList = reader()->findChild<QTreeWidget*>("ChapterList");
         QCOMPARE(chapterList->topLevelItem(2)->text(2), toQString(chapters[2].url));
@@ -279,7 +290,7 @@ class BookmarkWindowTest : public QObject {
         b.bookTitle = toGbk("第四本");
         QVERIFY(!writeFileAtomically(bookmarkSlotPath(html(), 4), formatBookmark(b)));
 
-        BookmarkWindow window(*state_);
+        BookmarkWindow& window = *windows_->showBookmarks();
         window.show();
         auto* list = window.findChild<QTreeWidget*>("BookmarkList");
         auto* deleteItem = window.findChild<QAction*>("DeleteBookmarkMenuItem");
@@ -304,7 +315,7 @@ class BookmarkWindowTest : public QObject {
         QVERIFY(!windows_->existingReader());
 
         // Listed afresh, slot 4 is a row with only its number; a save fills the first free slot.
-        BookmarkWindow again(*state_);
+        BookmarkWindow& again = *windows_->showBookmarks();
         auto* list2 = again.findChild<QTreeWidget*>("BookmarkList");
         QCOMPARE(list2->topLevelItemCount(), 3);
         QCOMPARE(rowTexts(list2, 1), QStringList({"2", "", "", ""}));
@@ -324,7 +335,7 @@ class BookmarkWindowTest : public QObject {
         QVERIFY(!writeFileAtomically(bookmarkSlotPath(html(), 2), formatBookmark(other)));
         QVERIFY(!writeFileAtomically(bookmarkSlotPath(html(), 3), Bytes(1 << 20, '\x81')));
 
-        BookmarkWindow window(*state_);
+        BookmarkWindow& window = *windows_->showBookmarks();
         window.show();
         auto* list = window.findChild<QTreeWidget*>("BookmarkList");
         QCOMPARE(list->topLevelItemCount(), 5);  // slots 4 and 5 are missing
@@ -335,13 +346,13 @@ class BookmarkWindowTest : public QObject {
         QVERIFY(!windows_->existingReader());
         doubleClickRow(list, 1);
         QVERIFY(windows_->existingReader());
-        QCOMPARE(state_->currentBook.title, other.bookTitle);
+        QCOMPARE(reader()->book().title, other.bookTitle);
         QCOMPARE(reader()->findChild<QTreeWidget*>("ChapterList")->topLevelItemCount(), 2);
     }
 
     void bookmarkMenuOnlyOnAnItem() {
         for (int n = 2; n <= 5; ++n) QVERIFY(!createEmptyFile(bookmarkSlotPath(html(), n)));
-        BookmarkWindow window(*state_);
+        BookmarkWindow& window = *windows_->showBookmarks();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         auto* list = window.findChild<QTreeWidget*>("BookmarkList");

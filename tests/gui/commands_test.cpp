@@ -131,11 +131,15 @@ class CommandsTest : public QObject {
         QDir::setCurrent(downloads.path());
         AppState state(SiteConfig{}, "http://127.0.0.1:9", folder_.path(),
                        folder_.path() + "/html");
-        state.currentBook.title = toGbk("样书");
-        state.currentBook.txtPackageUrl = server.url("/slow.txt");
         {
             MainWindow main(state);
-            ReaderWindow* reader = state.windows->showReader();
+            ReaderWindow* reader = main.windows().showReader();
+            // The reader's book, as a bookmark gives it (no chapter chosen, nothing read).
+            Bookmark bookmark;
+            bookmark.selectedRow = "0";
+            bookmark.bookTitle = toGbk("样书");
+            bookmark.txtPackageUrl = server.url("/slow.txt");
+            reader->openBookmark(bookmark);
 
             QTest::mouseClick(child<QPushButton>(*reader, "BookmarkButton"), Qt::LeftButton);
             auto* bookmarks = main.findChild<BookmarkWindow*>();

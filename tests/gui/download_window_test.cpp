@@ -102,6 +102,13 @@ std::vector<fs::path> filesUnder(const fs::path& folder) {
     return files;
 }
 
+CurrentBook bookOf(const Text& title, const Text& txtPackageUrl) {
+    CurrentBook book;
+    book.title = title;
+    book.txtPackageUrl = txtPackageUrl;
+    return book;
+}
+
 }  // namespace
 
 class DownloadWindowTest : public QObject {
@@ -127,9 +134,7 @@ class DownloadWindowTest : public QObject {
 
     // Downloads into the current directory and waits for the window's last word.
     void download(AppState& state, const std::string& gbkTitle, const std::string& url) {
-        state.currentBook.title = gbkTitle;
-        state.currentBook.txtPackageUrl = url;
-        DownloadWindow window(state);
+        DownloadWindow window(bookOf(gbkTitle, url), state);
         window.show();
         QTRY_VERIFY_WITH_TIMEOUT(!messages_.empty(), 30000);
         QTRY_VERIFY(!window.isVisible());  // it closes itself
@@ -161,9 +166,8 @@ class DownloadWindowTest : public QObject {
     void progressShowsSizesInKAndPercent() {
         test::LoopbackServer server([this](httplib::Server& s) { serveGated(s, gate_); });
         auto state = makeState();
-        state->currentBook.title = toGbk("样书");
-        state->currentBook.txtPackageUrl = server.url("/sized.txt");
-        DownloadWindow window(*state);
+        CurrentBook book = bookOf(toGbk("样书"), server.url("/sized.txt"));
+        DownloadWindow window(book, *state);
         window.show();
         auto* size = window.findChild<QLabel*>("FileSizeLabel");
         auto* received = window.findChild<QLabel*>("DownloadedLabel");
@@ -187,9 +191,8 @@ class DownloadWindowTest : public QObject {
     void unknownSizeShowsABusyBar() {
         test::LoopbackServer server([this](httplib::Server& s) { serveGated(s, gate_); });
         auto state = makeState();
-        state->currentBook.title = toGbk("样书");
-        state->currentBook.txtPackageUrl = server.url("/unsized.txt");
-        DownloadWindow window(*state);
+        CurrentBook book = bookOf(toGbk("样书"), server.url("/unsized.txt"));
+        DownloadWindow window(book, *state);
         auto* bar = window.findChild<QProgressBar*>("DownloadProgress");
         QTRY_COMPARE(state->fileDownloader->received(), int64_t(100000));
         QTRY_COMPARE(window.findChild<QLabel*>("DownloadedLabel")->text(), QStringLiteral("98K"));
@@ -219,7 +222,6 @@ class DownloadWindowTest : public QObject {
         // The request as the downloader got it.
         const DownloadRequest& request = state->downloadRequest;
         QCOMPARE(request.sourceUrl, server.url("/book.txt"));
-        QCOMPARE(state->currentBook.txtPackageUrl, server.url("/book.txt"));
         QCOMPARE(request.targetFile, (bookFolder("样书") / "VOREDI5.exe.tmp").string());
         QCOMPARE(request.transferMode, 4096);
         QCOMPARE(request.connectTimeoutMs, 5000);
@@ -232,24 +234,23 @@ class DownloadWindowTest : public QObject {
 
     void demoBookWithABlankInItsTitle() {
         auto state = makeState();
-        state->currentBook.title = toGbk("\xe3\x80\x80星河 彼岸 ");
-        state->currentBook.txtPackageUrl = site_.url() + "/modules/article/packdown_txt_3.txt";
-        DownloadWindow window(*state);
+        CurrentBook book = bookOf(toGbk("\xe3\x80\x80星河 彼岸 "),
+                                  site_.url() + "/modules/article/packdown_txt_3.txt");
+        DownloadWindow window(book, *state);
         window.show();
         auto* adRemoval = window.findChild<QLabel*>("AdRemovalLabel");
         QCOMPARE(adRemoval->text(), QStringLiteral("正在下载星河 彼岸，请稍候......"));
         QVERIFY(adRemoval->isHidden());
         QTRY_VERIFY_WITH_TIMEOUT(!messages_.empty(), 30000);
-        QCOMPARE(state->currentBook.title, toGbk("星河 彼岸"));
         QVERIFY(!adRemoval->isHidden());
         QCOMPARE(adRemoval->text(), QStringLiteral("广告去除完毕,还您一个干静的小说!"));
 
-        const Text book = readTextFile(bookFolder("星河 彼岸") / "星河 彼岸.txt");
-        QVERIFY(book.starts_with(toGbk("《星河 彼岸》\r\n")));
-        QVERIFY(book.size() > 1000);
+        const Text text = readTextFile(bookFolder("星河 彼岸") / "星河 彼岸.txt");
+        QVERIFY(text.starts_with(toGbk("《星河 彼岸》\r\n")));
+        QVERIFY(text.size() > 1000);
         for (const char* word : {"www.", ".com", "demobook"})
-            QVERIFY2(findText(book, word, 1, true) < 0, word);
-        QVERIFY(findText(book, toGbk("演示书城")) < 0);
+            QVERIFY2(findText(text, word, 1, true) < 0, word);
+        QVERIFY(findText(text, toGbk("演示书城")) < 0);
         QCOMPARE(filesUnder(cwd()),
                  std::vector<fs::path>{fs::path("下载小说/星河 彼岸/星河 彼岸.txt")});
     }
@@ -284,9 +285,8 @@ class DownloadWindowTest : public QObject {
 
     void noTxtAddressIsToldAndNothingStarts() {
         auto state = makeState();
-        state->currentBook.title = toGbk("样书");
-        state->currentBook.txtPackageUrl = toGbk("\xe3\x80\x80 ");
-        DownloadWindow window(*state);
+        CurrentBook book = bookOf(toGbk("样书"), toGbk("\xe3\x80\x80 "));
+        DownloadWindow window(book, *state);
         window.show();
         QCOMPARE(messages_.size(), size_t(1));
         QCOMPARE(messages_[0].text,
@@ -315,9 +315,8 @@ class DownloadWindowTest : public QObject {
         test::LoopbackServer server([this](httplib::Server& s) { serveGated(s, gate_); });
         auto state = makeState();
         writeOldBook("样书");
-        state->currentBook.title = toGbk("样书");
-        state->currentBook.txtPackageUrl = server.url("/slow.txt");
-        auto* window = new DownloadWindow(*state);
+        CurrentBook book = bookOf(toGbk("样书"), server.url("/slow.txt"));
+        auto* window = new DownloadWindow(book, *state);
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();
         QTRY_VERIFY(state->fileDownloader->received() > 0);
@@ -336,9 +335,8 @@ class DownloadWindowTest : public QObject {
         auto state = makeState();
         // An older copy stays, and its folder with it.
         writeOldBook("样书");
-        state->currentBook.title = toGbk("样书");
-        state->currentBook.txtPackageUrl = server.url("/slow.txt");
-        auto* window = new DownloadWindow(*state);
+        CurrentBook book = bookOf(toGbk("样书"), server.url("/slow.txt"));
+        auto* window = new DownloadWindow(book, *state);
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();
         QTRY_VERIFY(state->fileDownloader->received() > 0);
@@ -350,8 +348,8 @@ class DownloadWindowTest : public QObject {
         QCOMPARE(filesUnder(cwd()), std::vector<fs::path>{fs::path("下载小说/样书/样书.txt")});
 
         // A first download of a book leaves no empty folder behind when it is cancelled.
-        state->currentBook.title = toGbk("新书");
-        window = new DownloadWindow(*state);
+        book.title = toGbk("新书");
+        window = new DownloadWindow(book, *state);
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();
         QTRY_VERIFY(fs::exists(bookFolder("新书") / "VOREDI5.exe.tmp"));
@@ -367,15 +365,17 @@ class DownloadWindowTest : public QObject {
         test::LoopbackServer server([this](httplib::Server& s) { serveGated(s, gate_); });
         auto state = makeState();
         writeOldBook("样书");
-        state->currentBook.title = toGbk("样书");
-        state->currentBook.txtPackageUrl = server.url("/slow.txt");
+        CurrentBook book = bookOf(toGbk("样书"), server.url("/slow.txt"));
 
         bool sawTransfer = false;
         QTimer poll;
         connect(&poll, &QTimer::timeout, [&] {
-            if (!state->windows) return;
+            MainWindow* main = nullptr;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* m = qobject_cast<MainWindow*>(w)) main = m;
+            if (!main) return;
             if (!sawTransfer) {
-                if (!state->windows->showDownload()) return;
+                if (!main->windows().showDownload(book)) return;
                 sawTransfer = true;
                 return;
             }

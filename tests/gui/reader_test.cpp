@@ -69,6 +69,7 @@ class ReaderTest : public QObject {
     std::unique_ptr<AppState> state_;
     std::unique_ptr<QWidget> main_;
     std::unique_ptr<Windows> windows_;
+    CurrentBook book_;  // the book the detail window shows
     QStringList messages_;
     QStringList captions_;
 
@@ -81,13 +82,12 @@ class ReaderTest : public QObject {
         state_ = std::make_unique<AppState>(SiteConfig{}, site_.url(), folder_->path(), htmlFolder);
         main_ = std::make_unique<QWidget>();
         windows_ = std::make_unique<Windows>(*state_, main_.get());
-        state_->windows = windows_.get();
     }
 
     void setBook(int id) {
         const DemoBook* book = DemoCatalogue::shared().book(id);
         QVERIFY(book);
-        CurrentBook& current = state_->currentBook;
+        CurrentBook& current = book_;
         current = {};
         current.title = toGbk(book->title);
         current.bookUrl = site_.url() + "/book/" + std::to_string(id) + ".html";
@@ -121,10 +121,15 @@ class ReaderTest : public QObject {
     void openThroughDetailWindow(int bookId, const char* button) {
         setBook(bookId);
         QSignalSpy loaded(browser(), &QWebEngineView::loadFinished);
-        BookDetailWindow detail(*state_, main_.get());
-        detail.show();
-        detail.findChild<QPushButton*>(QLatin1String(button))->click();
-        QVERIFY(!detail.isVisible());
+        bool clicked = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* detail = main_->findChild<BookDetailWindow*>();
+            if (!detail) return;
+            detail->findChild<QPushButton*>(QLatin1String(button))->click();
+            clicked = !detail->isVisible();
+        });
+        windows_->showBookDetail(book_, main_.get());
+        QVERIFY(clicked);
         QVERIFY(reader()->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty() && loaded.last().at(0).toBool(), kPageTimeout);
     }
@@ -177,8 +182,8 @@ class ReaderTest : public QObject {
         QCOMPARE(list->topLevelItemCount(), 500);
         QCOMPARE(list->topLevelItem(499)->text(2), toQString(chapters[499].url));
         checkShown(demo_books::kFiveHundred, chapters[0]);
-        QCOMPARE(state_->firstChapterTitle, chapters[0].title);
-        QVERIFY(state_->latestChapterTitle.empty());
+        QCOMPARE(reader()->firstChapterTitle(), chapters[0].title);
+        QVERIFY(reader()->latestChapterTitle().empty());
         QCOMPARE(browser()->url(), QUrl::fromLocalFile(pagePath()));
         // The page is really shown, its GBK text read as such.
         QVERIFY(evaluate(browser(), QStringLiteral("document.body.innerText.indexOf('%1') >= 0")
@@ -189,8 +194,8 @@ class ReaderTest : public QObject {
         QCOMPARE(list->topLevelItemCount(), 500);  // replaced, not appended
         QCOMPARE(list->currentItem()->text(0), QStringLiteral("500"));
         checkShown(demo_books::kFiveHundred, chapters[499]);
-        QCOMPARE(state_->latestChapterTitle, chapters[499].title);
-        QCOMPARE(state_->firstChapterTitle, chapters[0].title);  // kept
+        QCOMPARE(reader()->latestChapterTitle(), chapters[499].title);
+        QCOMPARE(reader()->firstChapterTitle(), chapters[0].title);  // kept
         // The selected row is in sight.
         const QRect row = list->visualItemRect(list->currentItem());
         QVERIFY(!row.isEmpty());
@@ -215,19 +220,27 @@ class ReaderTest : public QObject {
 
         second->setText(2, faultUrl("reset", second->text(2)));
         reader()->nextChapter();
-        QCOMPARE(messages_, QStringList{QStringLiteral("读取章节失败：网页没有读完，连接中断了")});
+        QTRY_COMPARE_WITH_TIMEOUT(
+            messages_, QStringList{QStringLiteral("读取章节失败：网页没有读完，连接中断了")},
+            kPageTimeout);
         QCOMPARE(list->currentItem()->text(0), QStringLiteral("1"));
         QCOMPARE(fileBytes(pagePath()), firstPage);
 
-        state_->currentBook.tocUrl = faulty.url() + "/fault/404/book/2/index.html";
-        control<QPushButton>("GetAllChaptersButton")->click();
-        QCOMPARE(messages_.last(), QStringLiteral("读取目录失败：网站返回错误 404"));
+        // Another book whose table of contents cannot be read: the reader keeps its own.
+        const CurrentBook shown = reader()->book();
+        CurrentBook broken = shown;
+        broken.title = toGbk("读不出的书");
+        broken.tocUrl = faulty.url() + "/fault/404/book/2/index.html";
+        reader()->openBook(broken, ReadStart::FirstChapter);
+        QTRY_COMPARE_WITH_TIMEOUT(messages_.last(),
+                                  QStringLiteral("读取目录失败：网站返回错误 404"), kPageTimeout);
         QCOMPARE(list->topLevelItemCount(), 500);
+        QVERIFY(reader()->book() == shown);
 
         // The page is written and handed to the view, which lays it out in its own time.
         second->setText(2, faultUrl("bigchapter", list->topLevelItem(2)->text(2)));
         reader()->nextChapter();
-        QCOMPARE(list->currentItem()->text(0), QStringLiteral("2"));
+        QTRY_COMPARE_WITH_TIMEOUT(list->currentItem()->text(0), QStringLiteral("2"), kPageTimeout);
         QVERIFY(fileBytes(pagePath()).size() > (10u << 20));
         QCOMPARE(messages_.size(), 2);
     }
@@ -243,7 +256,7 @@ class ReaderTest : public QObject {
         // and switches itself off at the last row.
         reader()->setSelectedRow(497);
         autoNext->click();
-        QCOMPARE(reader()->selectedRow(), 498);
+        QVERIFY(reader()->loading());  // row 498, at once
         QVERIFY(timer->isActive());
         QCOMPARE(timer->interval(), 50);
         QTRY_VERIFY_WITH_TIMEOUT(messages_.contains(QStringLiteral("已经是最后一章了！")),
@@ -294,10 +307,11 @@ class ReaderTest : public QObject {
 
         interval->setText(QStringLiteral("50"));
         autoNext->click();
-        QCOMPARE(reader()->selectedRow(), 1);  // at once
+        QVERIFY(reader()->loading());  // at once, not after the first tick
         QTRY_VERIFY_WITH_TIMEOUT(reader()->selectedRow() >= 4, kPageTimeout);
         autoNext->click();
         QVERIFY(!timer->isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(!reader()->loading(), kPageTimeout);  // a chapter on its way
         const int stoppedAt = reader()->selectedRow();
         QTest::qWait(300);
         QCOMPARE(reader()->selectedRow(), stoppedAt);
@@ -306,7 +320,8 @@ class ReaderTest : public QObject {
         interval->setText(QStringLiteral("abc"));
         autoNext->click();
         QVERIFY(!timer->isActive());
-        QCOMPARE(reader()->selectedRow(), stoppedAt + 1);
+        QTRY_COMPARE_WITH_TIMEOUT(reader()->selectedRow(), stoppedAt + 1, kPageTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(!reader()->loading(), kPageTimeout);
 
         // Without a selected row nothing starts.
         messages_.clear();
@@ -348,7 +363,14 @@ class ReaderTest : public QObject {
         // A real row is read as it is selected, and the selection stays where it is.
         messages_.clear();
         setBook(demo_books::kFiveHundred);
+        moveAndWait([&] { reader()->openBook(book_, ReadStart::FirstChapter); });
+        QCOMPARE(list->topLevelItemCount(), 500);
+        // "获取全部章节" reads the reader's table of contents again.
+        list->topLevelItem(0)->setText(1, QStringLiteral("changed"));
         control<QPushButton>("GetAllChaptersButton")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(list->topLevelItem(0)->text(1),
+                                  toQString(chaptersOf(demo_books::kFiveHundred)[0].title),
+                                  kPageTimeout);
         QCOMPARE(list->topLevelItemCount(), 500);
         QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("1"));
         reader()->setSelectedRow(7);
@@ -564,8 +586,8 @@ class ReaderTest : public QObject {
 
         messages_.clear();
         setBook(demo_books::kFiveHundred);
-        windows_->showReader()->openAtFirstChapter();
-        QCOMPARE(messages_.size(), 1);
+        windows_->showReader()->openBook(book_, ReadStart::FirstChapter);
+        QTRY_COMPARE_WITH_TIMEOUT(messages_.size(), 1, kPageTimeout);
         QVERIFY(messages_[0].startsWith(QStringLiteral("无法写入阅读页面")));
 
         if (geteuid() != 0) {  // root writes into read-only folders anyway

@@ -190,8 +190,8 @@ class WindowsTest : public QObject {
     }
 
     void bookDetailWindow() {
-        BookDetailWindow window(state_);
-        // The creation handler has written CurrentBook (empty here) over the first captions.
+        BookDetailWindow window(CurrentBook{}, state_);
+        // The creation handler has written the book (empty here) over the first captions.
         QCOMPARE(window.windowTitle(), QStringLiteral("详细资料"));
         QCOMPARE(window.size(), clientSizeFor(495, 342));
         QVERIFY(isFixed(window));
@@ -221,7 +221,7 @@ class WindowsTest : public QObject {
     void downloadWindow() {
         // Without a book to download the window says so; the message is not what this checks.
         setMessageHook([](const QString&, const QString&) {});
-        DownloadWindow window(state_);
+        DownloadWindow window(CurrentBook{}, state_);
         setMessageHook({});
         QCOMPARE(window.windowTitle(), QStringLiteral("澄卷小说下载阅读助手"));
         QCOMPARE(window.size(), clientSizeFor(390, 140));
@@ -301,7 +301,7 @@ class WindowsTest : public QObject {
         QTest::keyClick(&bookmarks, Qt::Key_Escape);
         QTRY_VERIFY(!bookmarks.isVisible());
 
-        BookDetailWindow detail(state_);
+        BookDetailWindow detail(CurrentBook{}, state_);
         detail.show();
         QVERIFY(QTest::qWaitForWindowActive(&detail));
         QTest::keyClick(&detail, Qt::Key_Escape);
