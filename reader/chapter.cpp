@@ -56,6 +56,8 @@ size_t blankLength(std::string_view text, size_t at) {
 }
 
 // The run without its leading and trailing blanks, walked character by character from its start.
+// Only the text's last run can end in a lone lead byte: anywhere else the next byte, a tag's '<',
+// would have made it a whole character and the tag no tag.
 std::string_view trimParagraph(std::string_view run) {
     size_t i = 0;
     while (i < run.size()) {
@@ -69,8 +71,13 @@ std::string_view trimParagraph(std::string_view run) {
         if (const size_t blank = blankLength(run, i)) {
             i += blank;
         } else {
-            i += charLengthAt(run, i);
-            end = i;
+            const size_t length = charLengthAt(run, i);
+            // Half a character cut off by the end of the text is left out: in the page it would
+            // take the '<' of the closing tag as its second byte.
+            const bool brokenEnd = length == 1 && isLeadByte(static_cast<unsigned char>(run[i])) &&
+                                   i + 1 == run.size();
+            i += length;
+            if (!brokenEnd) end = i;
         }
     }
     return run.substr(begin, end - begin);

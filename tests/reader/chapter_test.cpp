@@ -140,13 +140,15 @@ TEST(Paragraphs, NeverInsideACharacter) {
     ASSERT_EQ(splitParagraphs(lead).size(), 1u);
     EXPECT_EQ(splitParagraphs(lead)[0], lead);
     EXPECT_EQ(splitParagraphs("\xB0\xA1\xA1x")[0], "\xB0\xA1\xA1x");
-    EXPECT_EQ(splitParagraphs("x\xB0\xA1\xA1")[0], "x\xB0\xA1\xA1");
+    EXPECT_EQ(splitParagraphs("\xB0\xA1\xA1x<br>x")[0], "\xB0\xA1\xA1x");
     EXPECT_EQ(splitParagraphs("x\xB0\xA1\xA1\xA1")[0], "x\xB0\xA1");  // then a real blank
     // A '>' that is a trail byte does not end a tag.
     EXPECT_EQ(splitParagraphs("a<br \xB0>b").size(), 1u);
     EXPECT_EQ(splitParagraphs("a<br \xB0\x40>b").size(), 2u);
-    // A lead byte at the very end stays with its paragraph.
-    EXPECT_EQ(splitParagraphs("a<br>b\xB0")[1], "b\xB0");
+    // Half a character at the very end is left out, so it cannot swallow the page's "</p>".
+    EXPECT_EQ(splitParagraphs("a<br>b\xB0")[1], "b");
+    EXPECT_EQ(splitParagraphs("a<br>\xB0").size(), 1u);
+    EXPECT_EQ(paragraphsHtml("b\xB0"), "<p id=\"p0\">b</p>");
 }
 
 TEST(Paragraphs, SplittingAgainChangesNothing) {
