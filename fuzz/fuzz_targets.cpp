@@ -12,10 +12,11 @@
 #include "catalogue/site_urls.h"
 #include "reader/ad_sentences.h"
 #include "reader/chapter.h"
-#include "reader/reader_settings.h"
 #include "reader/font_faces.h"
+#include "reader/reader_settings.h"
 #include "reader/reader_style.h"
 #include "reader/chapter_html.h"
+#include "reader/reader_themes.h"
 #include "reader/toc_parser.h"
 #include "web/block_scan_testing.h"
 #include "web/gbk.h"
@@ -204,6 +205,13 @@ void readerSettings(std::string_view input) {
     size_t lines = 0;
     for (char c : written) lines += c == '\n';
     check(lines == read.values().size());
+    // Typed values read from a damaged file are always usable.
+    const ReaderLayout layout = read.layout();
+    check(validLayout(layout) == layout);
+    check(read.theme().empty() || findReaderTheme(read.theme()));
+    ReaderSettings again = read;
+    again.setLayout(layout);
+    check(again.layout() == layout);
 }
 
 void bookmarkFile(std::string_view input) {
@@ -226,21 +234,52 @@ void retryAfter(std::string_view input) {
     check(!pause || (pause->count() >= 0 && pause->count() <= 30000));
 }
 
+// The chapter text is the site's: its paragraphs lie on character boundaries, each splits to
+// itself, and splitting them joined again changes nothing.
+void checkParagraphs(std::string_view chapterText) {
+    const std::vector<std::string_view> paragraphs = splitParagraphs(chapterText);
+    const std::vector<bool> starts = characterStarts(chapterText);
+    Text joined;
+    for (std::string_view paragraph : paragraphs) {
+        check(!paragraph.empty());
+        const size_t begin = static_cast<size_t>(paragraph.data() - chapterText.data());
+        check(begin + paragraph.size() <= chapterText.size());
+        check(starts[begin] && starts[begin + paragraph.size()]);
+        const std::vector<std::string_view> again = splitParagraphs(paragraph);
+        check(again.size() == 1 && again[0] == paragraph);
+        joined += concatTexts(paragraph, "<br>");
+    }
+    const std::vector<std::string_view> rejoined = splitParagraphs(joined);
+    check(rejoined.size() == paragraphs.size());
+    for (size_t i = 0; i < paragraphs.size(); ++i) check(rejoined[i] == paragraphs[i]);
+}
+
 void readerTemplates(std::string_view input) {
-    // The three configuration files as stored, then the page built from them.
-    auto p = parts(input, 3);
+    // The three configuration files as stored and a chapter text, then the page built from them.
+    auto p = parts(input, 4);
     const ReaderTemplates templates{Text(p[0]), Text(p[1]), Text(p[2])};
+    const std::string_view chapterText = p[3];
     const Text fontStyle = fontFamilyStyle(templates.head);
     const Text page =
-        buildReaderPage(templates.head, templates.bodyStyle, templates.script, "T", "x");
-    check(page == concatTexts(templates.head, templates.bodyStyle, fontStyle, templates.script,
-                              "T</br></br>x</center>"));
+        buildReaderPage(templates.head, templates.bodyStyle, templates.script, "T", chapterText);
+    check(page == concatTexts(templates.head, templates.bodyStyle, fontStyle, readerLayoutStyle({}),
+                              templates.script, "T</br></br>", paragraphsHtml(chapterText),
+                              "</center>"));
     // Only a known choice gets a rule, and that rule names it first.
     if (!fontStyle.empty()) {
         const ReaderStyle style = styleOf(templates);
         check(!fontFamilyList(style.fontFamily).empty());
         check(fontStyle.find(concatTexts("font-family:\"", style.fontFamily, "\",")) != Text::npos);
     }
+    checkParagraphs(chapterText);
+    // A theme touches the two colours only, and is recognised again where both markers exist.
+    const ReaderTheme& theme = readerThemes()[input.size() % readerThemes().size()];
+    const ReaderTemplates themed = applyTheme(templates, theme);
+    check(themed.script == templates.script);
+    const ReaderStyle before = styleOf(templates), after = styleOf(themed);
+    check(after.scrollInterval == before.scrollInterval);
+    const ReaderTheme* recognised = themeOf(after);
+    if (recognised) check(parseHexColor(recognised->background) == parseHexColor(after.background));
 }
 
 }  // namespace novel::fuzz

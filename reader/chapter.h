@@ -3,8 +3,10 @@
 // the local HTML page the reader shows it in.
 
 #include <string_view>
+#include <vector>
 
 #include "catalogue/site_config.h"
+#include "reader/reader_layout.h"
 #include "web/text.h"
 
 namespace novel {
@@ -88,11 +90,24 @@ Text cleanChapterText(std::string_view text, const BrandWords& brandWords);
 // can join the pieces of a tag or an attribute together again.
 Text chapterTextFromPage(std::string_view page, const BrandWords& brandWords);
 
-// The bytes of ReaderPage: the three templates, the chapter title, "</br></br>", the text and
-// "</center>", with nothing in between but, after the second template, the style block that maps
-// the head template's font choice onto installed faces (fontFamilyStyle).
+// The paragraphs of a chapter text, in order: the runs between line breaks ("<br>", "<br />",
+// "</br>", any letter case) and paragraph tags ("<p ...>", "</p>"), each without the blanks the
+// site indents and pads it with (ASCII white space, "&nbsp;", the ideographic blank), empty runs
+// left out, as is half a character at the very end of the text. The views point into `chapterText`; each starts and ends on a character boundary.
+// Paragraph i of this list is the one the page shows as <p id="p{i}">, so a reading position can
+// be kept as a paragraph index. Splitting a paragraph again yields that paragraph alone.
+std::vector<std::string_view> splitParagraphs(std::string_view chapterText);
+
+// The paragraphs as the page shows them: <p id="p0">first</p><p id="p1">second</p>...
+Text paragraphsHtml(std::string_view chapterText);
+
+// The bytes of ReaderPage: the three templates, the chapter title, "</br></br>", the paragraphs
+// (paragraphsHtml) and "</center>". After the second template come two style blocks: the one
+// that maps the head template's font choice onto installed faces (fontFamilyStyle) and the one
+// that sets the text as a book column (readerLayoutStyle). The templates keep their format; only
+// the generated page carries these rules.
 Text buildReaderPage(std::string_view headTemplate, std::string_view bodyStyleTemplate,
                      std::string_view scriptTemplate, std::string_view chapterTitle,
-                     std::string_view chapterText);
+                     std::string_view chapterText, const ReaderLayout& layout = {});
 
 }  // namespace novel

@@ -1,5 +1,9 @@
 #include "reader/reader_settings.h"
 
+#include <charconv>
+#include <string>
+
+#include "reader/reader_themes.h"
 #include "web/file_io.h"
 #include "web/gbk.h"
 
@@ -31,7 +35,45 @@ std::string cleanValue(std::string_view value) {
     return isValidUtf8(out) ? std::string(trimAscii(out)) : std::string();
 }
 
+constexpr std::string_view kThemeKey = "theme";
+constexpr std::string_view kMeasureKey = "measure";
+constexpr std::string_view kLineHeightKey = "line_height";
+constexpr std::string_view kParagraphSpacingKey = "paragraph_spacing";
+
+// The whole of `text` as a number; `fallback` when it is anything else ("1.8em", "", "nan").
+template <typename Number>
+Number numberOr(std::string_view text, Number fallback) {
+    Number number{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    return error == std::errc() && end == text.data() + text.size() ? number : fallback;
+}
+
 }  // namespace
+
+std::string ReaderSettings::theme() const {
+    const std::string name = value(kThemeKey);
+    return findReaderTheme(name) ? name : std::string();
+}
+
+void ReaderSettings::setTheme(std::string_view name) {
+    setValue(kThemeKey, findReaderTheme(name) ? name : std::string_view());
+}
+
+ReaderLayout ReaderSettings::layout() const {
+    // A value no number reads as one out of range, so validLayout gives its default.
+    ReaderLayout read;
+    read.measure = numberOr(value(kMeasureKey), -1);
+    read.lineHeight = numberOr(value(kLineHeightKey), -1.0);
+    read.paragraphSpacing = numberOr(value(kParagraphSpacingKey), -1.0);
+    return validLayout(read);
+}
+
+void ReaderSettings::setLayout(const ReaderLayout& wanted) {
+    const ReaderLayout layout = validLayout(wanted);
+    setValue(kMeasureKey, std::to_string(layout.measure));
+    setValue(kLineHeightKey, formatDecimal(layout.lineHeight));
+    setValue(kParagraphSpacingKey, formatDecimal(layout.paragraphSpacing));
+}
 
 std::string ReaderSettings::value(std::string_view key, std::string_view fallback) const {
     const auto it = values_.find(key);

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "reader/reader_layout.h"
+
 namespace novel {
 
 inline constexpr std::string_view kReaderSettingsFile = "reader.ini";
@@ -28,6 +30,16 @@ class ReaderSettings {
         return value("auto_next_interval", kDefaultAutoNextInterval);
     }
     void setAutoNextInterval(std::string_view text) { setValue("auto_next_interval", text); }
+
+    // The reading theme last chosen (UTF-8), empty when none was or the name is no theme's. The
+    // page's colours live in the templates; themeOf tells whether they still are this theme's.
+    std::string theme() const;
+    void setTheme(std::string_view name);
+
+    // The text layout; a value that is missing, no number or out of its range reads as its
+    // default, and one stored out of range is stored as its default.
+    ReaderLayout layout() const;
+    void setLayout(const ReaderLayout& layout);
 
     friend bool operator==(const ReaderSettings&, const ReaderSettings&) = default;
 

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "reader/reader_layout.h"
 #include "web/text.h"
 
 namespace novel {
@@ -103,8 +104,9 @@ struct StyleSave {
 StyleSave saveReaderStyle(const std::filesystem::path& folder, const ReaderTemplates& current,
                           const ReaderStyle& chosen);
 
-// Writes ReaderPage whole: the three templates, the title, "</br></br>", the text, "</center>".
+// Writes ReaderPage whole, as buildReaderPage builds it.
 std::error_code writeReaderPage(const std::filesystem::path& file, const ReaderTemplates& templates,
-                                std::string_view chapterTitle, std::string_view chapterText);
+                                std::string_view chapterTitle, std::string_view chapterText,
+                                const ReaderLayout& layout = {});
 
 }  // namespace novel

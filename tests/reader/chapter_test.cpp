@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
+#include <vector>
 
 #include "reader/font_faces.h"
 #include "reader/ad_sentences.h"
@@ -102,19 +104,108 @@ TEST(Chapter, Templates) {
 }
 
 TEST(Chapter, ReaderPage) {
+    const Text layout = readerLayoutStyle({});
     EXPECT_EQ(buildReaderPage("H", "B", "S", toGbk("第一章"), "text"),
-              "HBS" + toGbk("第一章") + "</br></br>text</center>");
+              "HB" + layout + "S" + toGbk("第一章") + "</br></br><p id=\"p0\">text</p></center>");
     const Text page =
         buildReaderPage(kPageHeadTemplate, kPageBodyStyleTemplate, kPageScriptTemplate, "", "");
     const Text fontStyle = fontFamilyStyle(kPageHeadTemplate);
     ASSERT_FALSE(fontStyle.empty());
-    EXPECT_EQ(page, concatTexts(kPageHeadTemplate, kPageBodyStyleTemplate, fontStyle,
+    EXPECT_EQ(page, concatTexts(kPageHeadTemplate, kPageBodyStyleTemplate, fontStyle, layout,
                                 kPageScriptTemplate, "</br></br></center>"));
     EXPECT_TRUE(page.starts_with("<html>\r\n\r\n<style"));
     EXPECT_NE(page.find("</style><style type=\"text/css\">body,td,th{font-family:"),
               std::string::npos);
-    EXPECT_NE(page.find(";}</style><script language"), std::string::npos);
+    EXPECT_NE(page.find(";}</style><style type=\"text/css\">center{"), std::string::npos);
+    EXPECT_NE(page.find("}</style><script language"), std::string::npos);
     EXPECT_NE(page.find("color:#660000;\r\n}body {"), std::string::npos);
+
+    // The layout given is the layout the page carries.
+    ReaderLayout wide;
+    wide.measure = 50;
+    const Text widePage = buildReaderPage("H", "B", "S", "T", "x", wide);
+    EXPECT_NE(widePage.find(readerLayoutStyle(wide)), std::string::npos);
+    EXPECT_NE(widePage.find("max-width:50em"), std::string::npos);
+}
+
+// The generated style sets the column as a book's page: the template's "<center>" no longer
+// centres the paragraphs, the column is centred in the view at the chosen measure.
+TEST(Chapter, LayoutStyle) {
+    const Text style = readerLayoutStyle({});
+    EXPECT_TRUE(style.starts_with("<style type=\"text/css\">"));
+    EXPECT_TRUE(style.ends_with("</style>"));
+    for (std::string_view rule :
+         {"center{display:block;", "max-width:36em;", "margin:0 auto;", "line-height:1.8;",
+          "center p{", "text-indent:2em;", "text-align:justify;", "margin:0 0 0.5em 0;"})
+        EXPECT_NE(style.find(rule), std::string::npos) << rule;
+    // The paragraph rule is more specific than the column's, so centring stays with the title.
+    EXPECT_LT(style.find("text-align:center"), style.find("center p{"));
+
+    const Text custom = readerLayoutStyle({28, 2.25, 1.0});
+    EXPECT_NE(custom.find("max-width:28em;"), std::string::npos);
+    EXPECT_NE(custom.find("line-height:2.25;"), std::string::npos);
+    EXPECT_NE(custom.find("margin:0 0 1em 0;"), std::string::npos);
+    EXPECT_NE(readerLayoutStyle({36, 1.8, 0}).find("margin:0 0 0em 0;"), std::string::npos);
+    // Values no CSS should carry fall back to the defaults, so the rule is always well formed.
+    EXPECT_EQ(readerLayoutStyle({-5, std::numeric_limits<double>::quiet_NaN(), 1e300}), style);
+}
+
+TEST(Paragraphs, SplitAtBreaksWithoutTheSitesIndent) {
+    const Text nbsp4 = "&nbsp;&nbsp;&nbsp;&nbsp;";
+    const Text text = nbsp4 + toGbk("第一段") + "<br />\r\n<br />\r\n" + toGbk("　　第二段") +
+                      "<BR>" + nbsp4 + " b&nbsp;c " + nbsp4 + "</br><br/>\r\n&#160;" + toGbk("三") +
+                      "<p class=\"x\">four</P>\r\n";
+    const std::vector<std::string_view> paragraphs = splitParagraphs(text);
+    ASSERT_EQ(paragraphs.size(), 5u);
+    EXPECT_EQ(paragraphs[0], toGbk("第一段"));
+    EXPECT_EQ(paragraphs[1], toGbk("第二段"));
+    EXPECT_EQ(paragraphs[2], "b&nbsp;c");  // blanks inside a paragraph stay
+    EXPECT_EQ(paragraphs[3], toGbk("三"));
+    EXPECT_EQ(paragraphs[4], "four");
+    EXPECT_EQ(paragraphsHtml(text), "<p id=\"p0\">" + toGbk("第一段") + "</p><p id=\"p1\">" +
+                                        toGbk("第二段") +
+                                        "</p><p id=\"p2\">b&nbsp;c</p><p id=\"p3\">" + toGbk("三") +
+                                        "</p><p id=\"p4\">four</p>");
+
+    EXPECT_TRUE(splitParagraphs("").empty());
+    EXPECT_TRUE(splitParagraphs("<br /><br>&nbsp; \r\n" + toGbk("　")).empty());
+    EXPECT_EQ(paragraphsHtml(""), "");
+    // Other tags are no breaks.
+    for (std::string_view kept :
+         {"a<pre>b", "a<b>b</b>", "a<param x>", "a<brx>b", "a<br", "x<br />"})
+        EXPECT_EQ(splitParagraphs(kept).size(), 1u) << kept;
+}
+
+TEST(Paragraphs, NeverInsideACharacter) {
+    // 0xB0 0x3C is no GBK character, but a lead byte always takes the next byte: the '<' after it
+    // opens no tag. The same for a blank's trail byte: 0xB0 0xA1 0xA1 is one character then a lead
+    // byte, not a blank.
+    const Text lead = "a\xB0<br>b";
+    ASSERT_EQ(splitParagraphs(lead).size(), 1u);
+    EXPECT_EQ(splitParagraphs(lead)[0], lead);
+    EXPECT_EQ(splitParagraphs("\xB0\xA1\xA1x")[0], "\xB0\xA1\xA1x");
+    EXPECT_EQ(splitParagraphs("\xB0\xA1\xA1x<br>x")[0], "\xB0\xA1\xA1x");
+    EXPECT_EQ(splitParagraphs("x\xB0\xA1\xA1\xA1")[0], "x\xB0\xA1");  // then a real blank
+    // A '>' that is a trail byte does not end a tag.
+    EXPECT_EQ(splitParagraphs("a<br \xB0>b").size(), 1u);
+    EXPECT_EQ(splitParagraphs("a<br \xB0\x40>b").size(), 2u);
+    // Half a character at the very end is left out, so it cannot swallow the page's "</p>".
+    EXPECT_EQ(splitParagraphs("a<br>b\xB0")[1], "b");
+    EXPECT_EQ(splitParagraphs("a<br>\xB0").size(), 1u);
+    EXPECT_EQ(paragraphsHtml("b\xB0"), "<p id=\"p0\">b</p>");
+}
+
+TEST(Paragraphs, SplittingAgainChangesNothing) {
+    const Text text = "&nbsp;x<br>\r\n<br> y \xB0\x41<br><p>z&nbsp;</p>\xA1\xA1w";
+    const std::vector<std::string_view> first = splitParagraphs(text);
+    Text joined;
+    for (std::string_view p : first) {
+        ASSERT_EQ(splitParagraphs(p), std::vector<std::string_view>{p});
+        joined += concatTexts(p, "<br>");
+    }
+    const std::vector<std::string_view> again = splitParagraphs(joined);
+    EXPECT_EQ(std::vector<Text>(again.begin(), again.end()),
+              std::vector<Text>(first.begin(), first.end()));
 }
 
 }  // namespace

@@ -80,17 +80,18 @@ TEST(FontFaces, PageCarriesTheListTemplatesKeepTheName) {
         EXPECT_GT(ruleAt, page.find(concatTexts("font-family: ", chosen.fontFamily, ";")));
         EXPECT_LT(ruleAt, page.find("<script"));
         EXPECT_EQ(page.find("font-family:\""), page.rfind("font-family:\""));  // one rule only
-        EXPECT_TRUE(page.ends_with(toGbk("第一章") + "</br></br>text</center>"));
+        EXPECT_TRUE(page.ends_with(toGbk("第一章") + "</br></br><p id=\"p0\">text</p></center>"));
     }
 }
 
-// A family typed into config.txt by hand gets no rule: the page is the templates as they are.
+// A family typed into config.txt by hand gets no font rule: only the layout follows the templates.
 TEST(FontFaces, UnknownFamilyLeavesThePageAlone) {
     ReaderTemplates t = ReaderTemplates::initial();
     t.head = replaceText(t.head, toGbk("font-family: 宋体;"), "font-family: Arial;");
     EXPECT_EQ(fontFamilyStyle(t.head), "");
     EXPECT_EQ(buildReaderPage(t.head, t.bodyStyle, t.script, "T", "x"),
-              t.head + t.bodyStyle + t.script + "T</br></br>x</center>");
+              t.head + t.bodyStyle + readerLayoutStyle({}) + t.script +
+                  "T</br></br><p id=\"p0\">x</p></center>");
     EXPECT_EQ(fontFamilyStyle("no markers at all"), "");
 }
 

@@ -54,6 +54,51 @@ TEST(ReaderSettings, ValuesStayOnOneLine) {
     EXPECT_EQ(parseReaderSettings(text), settings);
 }
 
+TEST(ReaderSettings, ThemeAndLayout) {
+    const ReaderSettings empty;
+    EXPECT_EQ(empty.theme(), "");
+    EXPECT_EQ(empty.layout(), ReaderLayout{});
+    EXPECT_EQ(empty.layout().measure, 36);
+    EXPECT_DOUBLE_EQ(empty.layout().lineHeight, 1.8);
+
+    ReaderSettings settings;
+    settings.setTheme("护眼");
+    settings.setLayout({30, 2.0, 1.25});
+    const std::string text = formatReaderSettings(settings);
+    EXPECT_NE(text.find("theme = 护眼\n"), std::string::npos);
+    EXPECT_NE(text.find("measure = 30\n"), std::string::npos);
+    EXPECT_NE(text.find("line_height = 2\n"), std::string::npos);
+    EXPECT_NE(text.find("paragraph_spacing = 1.25\n"), std::string::npos);
+    const ReaderSettings read = parseReaderSettings(text);
+    EXPECT_EQ(read.theme(), "护眼");
+    EXPECT_EQ(read.layout(), (ReaderLayout{30, 2.0, 1.25}));
+
+    // Unknown themes and out-of-range or damaged numbers read as the defaults, each on its own.
+    const ReaderSettings damaged = parseReaderSettings(
+        "theme = sepia\nmeasure = 500\nline_height = 1.8em\nparagraph_spacing = 0\n");
+    EXPECT_EQ(damaged.theme(), "");
+    EXPECT_EQ(damaged.layout(), (ReaderLayout{36, 1.8, 0.0}));
+    for (std::string_view bad : {"", "nan", "inf", "-1", "0x10", " ", "3.01", "1e9"}) {
+        ReaderSettings one;
+        one.setValue("line_height", bad);
+        one.setValue("measure", bad);
+        EXPECT_EQ(one.layout(), ReaderLayout{}) << bad;
+    }
+    EXPECT_EQ(parseReaderSettings("measure = 16\nline_height = 3\n").layout(),
+              (ReaderLayout{16, 3.0, 0.5}));
+    EXPECT_EQ(parseReaderSettings("measure = 15\nline_height = 0.99\n").layout(), ReaderLayout{});
+
+    // What cannot be read back is not stored either; other keys stay.
+    ReaderSettings stored;
+    stored.setAutoNextInterval("9000");
+    stored.setTheme("no such theme");
+    stored.setLayout({9, -1.0, 1.0 / 3});
+    EXPECT_EQ(stored.theme(), "");
+    EXPECT_EQ(stored.value("measure"), "36");
+    EXPECT_EQ(stored.value("paragraph_spacing"), "0.33");
+    EXPECT_EQ(stored.autoNextInterval(), "9000");
+}
+
 TEST(ReaderSettings, FileSurvivesAKillAtAnyMoment) {
     test::TempDir dir;
     const std::filesystem::path folder = dir.path();

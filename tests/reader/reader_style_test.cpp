@@ -183,10 +183,13 @@ TEST(ReaderStyleFiles, FailedWriteIsReportedAndNotTakenOver) {
 TEST(ReaderStyleFiles, ReaderPage) {
     TempDir temp;
     const fs::path page = temp.path() / "html" / "web.html";
-    ASSERT_FALSE(writeReaderPage(page, exampleTemplates(), toGbk("第一章"), "text<br>"));
+    const ReaderLayout layout{30, 2.0, 1.0};
+    ASSERT_FALSE(writeReaderPage(page, exampleTemplates(), toGbk("第一章"), "text<br>", layout));
     const ReaderTemplates t = exampleTemplates();
-    EXPECT_EQ(readFileBytes(page), t.head + t.bodyStyle + fontFamilyStyle(t.head) + t.script +
-                                       toGbk("第一章") + "</br></br>text<br></center>");
+    EXPECT_EQ(readFileBytes(page),
+              buildReaderPage(t.head, t.bodyStyle, t.script, toGbk("第一章"), "text<br>", layout));
+    EXPECT_TRUE(readFileBytes(page).ends_with(toGbk("第一章") +
+                                              "</br></br><p id=\"p0\">text</p></center>"));
     EXPECT_TRUE(writeReaderPage(temp.path() / "html" / "web.html" / "x", t, "", ""));
 }
 
