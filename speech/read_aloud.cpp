@@ -6,6 +6,8 @@ namespace novel {
 
 ReadAloud::ReadAloud(Speaker* speaker, QObject* parent) : QObject(parent), speaker_(speaker) {
     sleepTimer_.setSingleShot(true);
+    // A coarse timer may be rounded by seconds at these lengths; the remaining time is shown.
+    sleepTimer_.setTimerType(Qt::PreciseTimer);
     connect(&sleepTimer_, &QTimer::timeout, this, [this] { finish(StopReason::SleepTimer); });
     if (!speaker) return;
     connect(speaker, &Speaker::sentenceFinished, this, &ReadAloud::onSentenceFinished);
