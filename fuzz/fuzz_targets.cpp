@@ -18,6 +18,7 @@
 #include "reader/chapter_html.h"
 #include "reader/reader_themes.h"
 #include "reader/toc_parser.h"
+#include "speech/sentences.h"
 #include "web/block_scan_testing.h"
 #include "web/gbk.h"
 #include "web/regex_object.h"
@@ -280,6 +281,34 @@ void readerTemplates(std::string_view input) {
     check(after.scrollInterval == before.scrollInterval);
     const ReaderTheme* recognised = themeOf(after);
     if (recognised) check(parseHexColor(recognised->background) == parseHexColor(after.background));
+}
+
+void sentenceSplitter(std::string_view input) {
+    // Chapter text is the site's: any bytes, read as the reader holds them (GBK HTML).
+    const std::vector<std::string> paragraphs = chapterParagraphs(input);
+    for (const std::string& p : paragraphs) check(!p.empty() && isValidUtf8(p));
+    const int maxChars = 1 + static_cast<int>(input.size() % 40);
+    int lastParagraph = 0, lastEnd = 0;
+    for (const Sentence& s : splitSentences(paragraphs, maxChars)) {
+        check(s.paragraph >= 0 && static_cast<size_t>(s.paragraph) < paragraphs.size());
+        check(isValidUtf8(s.text) && s.length > 0 && s.length <= maxChars);
+        // In reading order, never overlapping, and exactly the characters the offsets name.
+        check(s.paragraph > lastParagraph || (s.paragraph == lastParagraph && s.offset >= lastEnd));
+        lastParagraph = s.paragraph;
+        lastEnd = s.offset + s.length;
+        const std::string& p = paragraphs[s.paragraph];
+        size_t at = 0;
+        int chars = 0;
+        while (at < p.size() && chars < s.offset) {
+            ++chars;
+            do ++at;
+            while (at < p.size() && (static_cast<unsigned char>(p[at]) & 0xC0) == 0x80);
+        }
+        check(chars == s.offset && p.compare(at, s.text.size(), s.text) == 0);
+        size_t count = 0;
+        for (char c : s.text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        check(count == static_cast<size_t>(s.length));
+    }
 }
 
 }  // namespace novel::fuzz

@@ -18,6 +18,7 @@ void readerSettings(std::string_view input);
 void retryAfter(std::string_view input);
 void readerTemplates(std::string_view input);
 void chapterText(std::string_view input);
+void sentenceSplitter(std::string_view input);
 
 struct Target {
     const char* name;
@@ -34,6 +35,7 @@ inline constexpr Target kTargets[] = {
     {"retry_after", &retryAfter},
     {"reader", &readerTemplates},
     {"chapter", &chapterText},
+    {"sentences", &sentenceSplitter},
     // clang-format on
 };
 

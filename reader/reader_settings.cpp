@@ -1,6 +1,8 @@
 #include "reader/reader_settings.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <string>
 
 #include "reader/reader_themes.h"
@@ -83,6 +85,23 @@ std::string ReaderSettings::value(std::string_view key, std::string_view fallbac
 void ReaderSettings::setValue(std::string_view key, std::string_view value) {
     if (!isKey(key)) return;
     values_[std::string(key)] = cleanValue(value);
+}
+
+double ReaderSettings::speechRate() const {
+    const std::string text = value("speech_rate");
+    double rate = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), rate);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(rate)) return 0;
+    return std::clamp(rate, -1.0, 1.0);
+}
+
+void ReaderSettings::setSpeechRate(double rate) {
+    if (!std::isfinite(rate)) rate = 0;
+    char buffer[16];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer,
+                                            std::round(std::clamp(rate, -1.0, 1.0) * 100) / 100,
+                                            std::chars_format::fixed, 2);
+    if (error == std::errc()) setValue("speech_rate", std::string_view(buffer, end - buffer));
 }
 
 bool ReaderSettings::contains(std::string_view key) const {

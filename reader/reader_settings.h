@@ -40,6 +40,12 @@ class ReaderSettings {
     // default, and one stored out of range is stored as its default.
     ReaderLayout layout() const;
     void setLayout(const ReaderLayout& layout);
+    // Reading aloud: the rate from -1 (slowest) to 1 (fastest), 0 when unset or unreadable, and
+    // the voice's name (empty: the engine's choice).
+    double speechRate() const;
+    void setSpeechRate(double rate);
+    std::string speechVoice() const { return value("speech_voice"); }
+    void setSpeechVoice(std::string_view name) { setValue("speech_voice", name); }
 
     friend bool operator==(const ReaderSettings&, const ReaderSettings&) = default;
 

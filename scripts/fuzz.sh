@@ -30,6 +30,7 @@ targets=(
     retry_after
     reader
     chapter
+    sentences
 )
 for target in "${targets[@]}"; do
     corpus=build-fuzz/corpus/$target

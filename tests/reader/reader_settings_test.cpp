@@ -124,3 +124,23 @@ TEST(ReaderSettings, FileSurvivesAKillAtAnyMoment) {
 
 }  // namespace
 }  // namespace novel
+
+namespace novel {
+namespace {
+
+TEST(ReaderSettingsSpeech, RateAndVoiceRoundTripAndBadValuesReadAsDefault) {
+    ReaderSettings s =
+        parseReaderSettings("speech_rate = 0.5\nspeech_voice = Chinese (Mandarin)\nx = 1\n");
+    EXPECT_DOUBLE_EQ(s.speechRate(), 0.5);
+    EXPECT_EQ(s.speechVoice(), "Chinese (Mandarin)");
+    s.setSpeechRate(7);
+    EXPECT_EQ(s.value("speech_rate"), "1.00");
+    s.setSpeechRate(-0.333);
+    EXPECT_EQ(parseReaderSettings(formatReaderSettings(s)).speechRate(), -0.33);
+    EXPECT_EQ(s.value("x"), "1");
+    for (const char* bad : {"fast", "0.5x", "nan", ""})
+        EXPECT_EQ(parseReaderSettings(std::string("speech_rate = ") + bad).speechRate(), 0) << bad;
+}
+
+}  // namespace
+}  // namespace novel
