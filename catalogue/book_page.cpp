@@ -27,6 +27,15 @@ Text bookUrlStem(std::string_view bookUrl) {
     return trimBlanks(replaceText(bookUrl, ".html"));
 }
 
+BookMeta readBookMeta(std::string_view page) {
+    const std::string_view meta = viewBetween(page, "keywords", "/>");
+    const TextList items = splitText(viewBetween(meta, "content=\"", "\""), ",", 3);
+    BookMeta m;
+    if (items.size() > 0) m.title = trimBlanks(items[0]);
+    if (items.size() > 1) m.author = trimBlanks(items[1]);
+    return m;
+}
+
 BookPage parseBookPage(std::string_view page) {
     struct Markers {
         Text txtLeft = toGbk("加入书架</a>】\r\n\t\t\t【<a href=\"");

@@ -9,6 +9,14 @@
 
 namespace novel {
 
+// The title and the author that a book's page names first in its keywords meta
+// (content="TITLE,AUTHOR,…"), blanks trimmed; empty when the page has no such meta.
+struct BookMeta {
+    Text title;
+    Text author;
+};
+BookMeta readBookMeta(std::string_view page);
+
 // What the book's page gives.
 struct BookPage {
     Text txtPackageUrl;  // empty when the page has no TXT link

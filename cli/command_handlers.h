@@ -14,6 +14,7 @@ int tocCommand(Context& context, const Arguments& arguments);
 int chapterCommand(Context& context, const Arguments& arguments);
 int serveDemoCommand(Context& context, const Arguments& arguments);
 int downloadCommand(Context& context, const Arguments& arguments);
+int downloadBookCommand(Context& context, const Arguments& arguments);
 
 // A whole number argument; nullopt unless the text is all digits (and fits).
 std::optional<int> parseCount(const std::string& text);

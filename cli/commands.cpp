@@ -38,6 +38,10 @@ constexpr std::array kCommands{
     Command{"toc", "toc TOC_URL BOOK_URL", &tocCommand},
     Command{"chapter", "chapter CHAPTER_URL", &chapterCommand},
     Command{"download", "download TXT_URL --title TITLE [--dir DIR]", &downloadCommand},
+    Command{"download-book",
+            "download-book BOOK_URL [--format txt|epub] [--encoding gbk|utf-8] [--dir DIR] "
+            "[--connections N]",
+            &downloadBookCommand},
     Command{"serve-demo", "serve-demo [--port N]", &serveDemoCommand},
 };
 
