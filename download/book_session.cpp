@@ -71,7 +71,7 @@ BookInfo bookInfoFromPage(std::string_view bookUrl, std::string_view page) {
     info.author = meta.author;
     info.bookUrl = trimBlanks(bookUrl);
     info.chapterBaseUrl = bookUrlStem(info.bookUrl);
-    info.txtPackageUrl = trimBlanks(parseBookPage(page).txtPackageUrl);
+    info.txtPackageUrl = resolveLink(info.bookUrl, trimBlanks(parseBookPage(page).txtPackageUrl));
     info.coverUrl =
         resolveLink(info.bookUrl, viewBetween(page, "<div class=\"cover\"><img src=\"", "\""));
     info.tocUrl = resolveLink(info.bookUrl, viewBetween(page, "CrbsLink\"><a href=\"", "\""));
