@@ -21,7 +21,7 @@ EngineOptions quickRetries() {
     return o;
 }
 
-struct Run {
+struct BookRun {
     BookSessionResult result;
     std::string text;  // the TXT as UTF-8
 };
@@ -31,14 +31,14 @@ class BookSessionTest : public ::testing::Test {
     TestBookSite site;
     TempDir dir;
 
-    Run download(LoopbackServer& server, BookSessionOptions options = {}) {
+    BookRun download(LoopbackServer& server, BookSessionOptions options = {}) {
         RequestEngine engine(quickRetries());
         FileDownloader downloader;
         const FetchResult page = engine.fetch({server.url("/book/7.html"), RequestStyle::Plain});
         const BookInfo book = bookInfoFromPage(server.url("/book/7.html"), textOf(page.body));
         BookSession session(engine, downloader, SiteConfig{}.brandWords());
         options.base = dir.path();
-        Run run;
+        BookRun run;
         run.result = session.run(book, options);
         const Bytes bytes = readFileBytes(run.result.file);
         run.text = options.encoding == TxtEncoding::Gbk ? toUtf8(bytes) : bytes;
@@ -49,7 +49,7 @@ class BookSessionTest : public ::testing::Test {
 TEST_F(BookSessionTest, PackageLackingTwoChaptersIsFilledInPlace) {
     site.notInPackage = {3, 7};
     LoopbackServer server([&](httplib::Server& s) { site.addRoutes(s); });
-    const Run run = download(server);
+    const BookRun run = download(server);
     ASSERT_TRUE(run.result.complete()) << run.result.error;
     EXPECT_EQ(run.result.file, dir.path() / "下载小说" / "测试之书" / "测试之书.txt");
     EXPECT_EQ(run.result.fromPackage, 8);
@@ -64,7 +64,7 @@ TEST_F(BookSessionTest, PackageLackingTwoChaptersIsFilledInPlace) {
 TEST_F(BookSessionTest, MissingPackageGivesTheBookFromPages) {
     site.packageMissing = true;
     LoopbackServer server([&](httplib::Server& s) { site.addRoutes(s); });
-    const Run run = download(server);
+    const BookRun run = download(server);
     ASSERT_TRUE(run.result.complete()) << run.result.error;
     EXPECT_FALSE(run.result.packageProblem.empty());
     EXPECT_EQ(run.result.fromPages, 10);
@@ -76,7 +76,7 @@ TEST_F(BookSessionTest, FailingPagesRetriedMarkedAndFilledByTheRerun) {
     site.notInPackage = {2, 5, 9};
     site.failures = {{5, 1}, {9, -1}};  // 5 fails once, 9 always
     LoopbackServer server([&](httplib::Server& s) { site.addRoutes(s); });
-    const Run first = download(server);
+    const BookRun first = download(server);
     ASSERT_TRUE(first.result.written) << first.result.error;
     EXPECT_FALSE(first.result.complete());
     ASSERT_EQ(first.result.missing.size(), 1u);
@@ -92,7 +92,7 @@ TEST_F(BookSessionTest, FailingPagesRetriedMarkedAndFilledByTheRerun) {
     // The page comes back; the rerun asks for it alone and the mark is gone.
     site.failures[9] = 0;
     site.clearPageRequests();
-    const Run second = download(server);
+    const BookRun second = download(server);
     ASSERT_TRUE(second.result.complete()) << second.result.error;
     EXPECT_EQ(site.pageRequests(), std::vector<int>{9});
     EXPECT_EQ(second.result.fromEarlier, 2);
@@ -106,7 +106,7 @@ TEST_F(BookSessionTest, NeverMoreThanNPagesAtOnce) {
     LoopbackServer server([&](httplib::Server& s) { site.addRoutes(s); });
     BookSessionOptions options;
     options.connections = 3;
-    const Run run = download(server, options);
+    const BookRun run = download(server, options);
     ASSERT_TRUE(run.result.complete()) << run.result.error;
     EXPECT_EQ(site.mostPagesAtOnce(), 3);
 }
@@ -114,10 +114,10 @@ TEST_F(BookSessionTest, NeverMoreThanNPagesAtOnce) {
 TEST_F(BookSessionTest, Utf8ExportIsTheGbkExportDecoded) {
     site.notInPackage = {4};
     LoopbackServer server([&](httplib::Server& s) { site.addRoutes(s); });
-    const Run gbk = download(server);
+    const BookRun gbk = download(server);
     BookSessionOptions utf8;
     utf8.encoding = TxtEncoding::Utf8;
-    const Run other = download(server, utf8);
+    const BookRun other = download(server, utf8);
     ASSERT_TRUE(other.result.complete());
     EXPECT_EQ(readFileBytes(other.result.file), gbk.text);
     EXPECT_TRUE(isValidUtf8(readFileBytes(other.result.file)));
@@ -127,7 +127,7 @@ TEST_F(BookSessionTest, EpubWithCoverAndCancel) {
     LoopbackServer server([&](httplib::Server& s) { site.addRoutes(s); });
     BookSessionOptions epub;
     epub.format = BookFormat::Epub;
-    const Run run = download(server, epub);
+    const BookRun run = download(server, epub);
     ASSERT_TRUE(run.result.complete()) << run.result.error;
     EXPECT_EQ(run.result.file.extension(), ".epub");
     EXPECT_TRUE(run.text.starts_with(toUtf8("PK")));
