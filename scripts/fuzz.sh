@@ -29,6 +29,7 @@ targets=(
     reader_settings
     retry_after
     reader
+    book
 )
 for target in "${targets[@]}"; do
     corpus=build-fuzz/corpus/$target

@@ -27,9 +27,10 @@ TEST(DownloadBookCommand, ReportsMissingChaptersAndTheRerunFillsThem) {
     site.failures = {{6, -1}};
     test::LoopbackServer server([&](httplib::Server& s) { site.addRoutes(s); });
     test::TempDir dir;
-    const std::vector<std::string> args{"download-book", server.url("/book/7.html"), "--dir",
-                                        dir.path().string(), "--connections", "2",
-                                        "--encoding", "utf-8"};
+    const std::vector<std::string> args{"download-book", server.url("/book/7.html"),
+                                        "--dir",         dir.path().string(),
+                                        "--connections", "2",
+                                        "--encoding",    "utf-8"};
 
     auto first = novel(args);
     ASSERT_EQ(first.exitCode, 1) << first.err;
@@ -54,8 +55,8 @@ TEST(DownloadBookCommand, ReportsMissingChaptersAndTheRerunFillsThem) {
     EXPECT_EQ(nlohmann::json::parse(second.out)["missing"].size(), 0u);
     EXPECT_EQ(readFileBytes(file), site.package(true));
 
-    auto epub = novel({"download-book", server.url("/book/7.html"), "--dir",
-                       dir.path().string(), "--format", "epub"});
+    auto epub = novel({"download-book", server.url("/book/7.html"), "--dir", dir.path().string(),
+                       "--format", "epub"});
     ASSERT_EQ(epub.exitCode, 0) << epub.err;
     EXPECT_TRUE(readFileBytes(file.parent_path() / "测试之书.epub").starts_with("PK"));
 }

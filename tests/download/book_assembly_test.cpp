@@ -36,7 +36,8 @@ TEST(MatchPackage, TrimmedWholeLinesInOrder) {
     const auto table = tableOf({"第一章 起", "第二章 承", "第三章 转"});
     // Full-width and ASCII blanks around a title still match; a line that only contains it not.
     const Text package = toGbk(
-        "前言\r\n\u3000\u3000第一章 起  \r\n正文\r\n说到第二章 承的时候\r\n\t第三章 转\u3000\r\n尾\r\n");
+        "前言\r\n\u3000\u3000第一章 起  \r\n正文\r\n说到第二章 承的时候\r\n\t第三章 "
+        "转\u3000\r\n尾\r\n");
     EXPECT_EQ(matchedLines(package, table), (std::vector<int>{1, -1, 4}));
     EXPECT_EQ(trimTitleLine(toGbk("\u3000 标题\u3000\r")), toGbk("标题"));
     // A trail byte 0xA1 before a final 0xA1 is no full-width blank: "\xB0\xA1" is one character.
@@ -167,9 +168,8 @@ std::vector<std::string> elementTexts(const XmlDoc& doc, const char* name) {
 }
 
 TEST(Epub, StructureOrderAndEscaping) {
-    AssembledBook book =
-        bookFromPackage(toGbk("前言一行\n第一章\nA<B & C\n"),
-                        tableOf({"第一章", "第\"二\"章 'x' <y>", "第三章"}));
+    AssembledBook book = bookFromPackage(toGbk("前言一行\n第一章\nA<B & C\n"),
+                                         tableOf({"第一章", "第\"二\"章 'x' <y>", "第三章"}));
     fillChapter(&book.chapters[1], toGbk("她说：\"你好\" & <再见>"), ChapterOrigin::Page, "\n");
     markMissing(&book.chapters[2], "服务器返回500", "\n");
     EpubBook epub;

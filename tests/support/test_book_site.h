@@ -85,14 +85,18 @@ class TestBookSite {
                        res.set_content(toGbk(package()), "text/plain");
                    });
         server.Get("/cover.jpg", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content(std::string("\xFF\xD8\xFF\xE0" "cover-bytes", 15), "image/jpeg");
+            res.set_content(std::string("\xFF\xD8\xFF\xE0"
+                                        "cover-bytes",
+                                        15),
+                            "image/jpeg");
         });
     }
 
   private:
     std::string bookPage() const {
         return "<html><head><meta name=\"keywords\" content=\"" + title + "," + author + "," +
-               title + "最新章节\" />\r\n</head><body>\r\n"
+               title +
+               "最新章节\" />\r\n</head><body>\r\n"
                "\t<div class=\"cover\"><img src=\"/cover.jpg\" width=\"100\" /></div>\r\n"
                "\t\t<div class=\"CrbsLink\"><a href=\"/book/7/index.html\" "
                "target=\"_blank\">点击阅读</a></div>\r\n"
@@ -129,7 +133,8 @@ class TestBookSite {
             return;
         }
         std::string s = "<html><body><h1>" + chapterTitle(k) + "</h1>\r\n<div id=\"text_area\">";
-        for (const std::string& p : paragraphs(k)) s += "&nbsp;&nbsp;&nbsp;&nbsp;" + p + "<br />\r\n<br />\r\n";
+        for (const std::string& p : paragraphs(k))
+            s += "&nbsp;&nbsp;&nbsp;&nbsp;" + p + "<br />\r\n<br />\r\n";
         s += "</div>\r\n</body></html>\r\n";
         res.set_content(toGbk(s), "text/html");
     }
