@@ -15,6 +15,7 @@ int chapterCommand(Context& context, const Arguments& arguments);
 int serveDemoCommand(Context& context, const Arguments& arguments);
 int downloadCommand(Context& context, const Arguments& arguments);
 int bookmarksCommand(Context& context, const Arguments& arguments);
+int downloadBookCommand(Context& context, const Arguments& arguments);
 
 // A whole number argument; nullopt unless the text is all digits (and fits).
 std::optional<int> parseCount(const std::string& text);

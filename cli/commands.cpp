@@ -42,6 +42,10 @@ constexpr std::array kCommands{
             "serve-demo [--port N] [--latency MS] [--rate KIB_PER_S] [--allow-revise]",
             &serveDemoCommand},
     Command{"bookmarks", "bookmarks", &bookmarksCommand},
+    Command{"download-book",
+            "download-book BOOK_URL [--format txt|epub] [--encoding gbk|utf-8] [--dir DIR] "
+            "[--connections N]",
+            &downloadBookCommand},
 };
 
 }  // namespace

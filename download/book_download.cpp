@@ -181,9 +181,9 @@ FinishResult finishCleanedBookFile(const BookDownloadPaths& paths) {
     return placeBookFile(paths);
 }
 
-FinishResult downloadBookFile(std::string_view txtPackageUrl, const BookDownloadPaths& paths,
-                              const BrandWords& brand, FileDownloader& downloader,
-                              const std::function<bool()>& whileWaiting) {
+FinishResult transferCleanedBook(std::string_view txtPackageUrl, const BookDownloadPaths& paths,
+                                 const BrandWords& brand, FileDownloader& downloader,
+                                 const std::function<bool()>& whileWaiting) {
     if (std::error_code ec = prepareBookFolder(paths))
         return {false, "无法创建文件夹 " + paths.bookFolder.string() + "（" + ec.message() + "）"};
 
@@ -209,8 +209,27 @@ FinishResult downloadBookFile(std::string_view txtPackageUrl, const BookDownload
     downloader.stop();
 
     const DownloadOutcome outcome = downloader.outcome();
+    FinishResult result{true, {}};
+    if (!outcome.ok) {
+        result = {false, outcome.error};
+    } else if (!hasText(paths.temporaryFile)) {
+        std::error_code ec;
+        result = {false,
+                  fs::exists(paths.temporaryFile, ec) ? "下载的文件是空的" : "下载的文件不见了"};
+    }
+    if (!result.ok) {
+        std::error_code ignored;
+        fs::remove(paths.temporaryFile, ignored);
+    }
+    return result;
+}
+
+FinishResult downloadBookFile(std::string_view txtPackageUrl, const BookDownloadPaths& paths,
+                              const BrandWords& brand, FileDownloader& downloader,
+                              const std::function<bool()>& whileWaiting) {
     FinishResult result =
-        outcome.ok ? finishCleanedBookFile(paths) : FinishResult{false, outcome.error};
+        transferCleanedBook(txtPackageUrl, paths, brand, downloader, whileWaiting);
+    if (result.ok) result = placeBookFile(paths);
     if (!result.ok) {
         std::error_code ignored;
         fs::remove(paths.temporaryFile, ignored);

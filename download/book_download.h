@@ -64,6 +64,14 @@ std::unique_ptr<BodyFilter> bookTextFilter(const BrandWords& brand);
 // the book survives anything that goes wrong before that (a missing or empty download included).
 FinishResult finishCleanedBookFile(const BookDownloadPaths& paths);
 
+// The transfer of a whole-book download without a window: prepares the folder, transfers the
+// package into the temporary file, cleaning it on the way, and checks that it arrived whole and
+// not empty. On failure the temporary file is removed. `whileWaiting` (may be empty) runs on the
+// calling thread about five times a second during the transfer; returning false stops it.
+FinishResult transferCleanedBook(std::string_view txtPackageUrl, const BookDownloadPaths& paths,
+                                 const BrandWords& brand, FileDownloader& downloader,
+                                 const std::function<bool()>& whileWaiting = {});
+
 // A whole-book download without a window, for the command-line tool and the benchmark: prepares
 // the folder, transfers and cleans the book, and puts it in place; on failure the temporary file
 // is removed and any older copy kept. `whileWaiting` (may be empty) runs on the calling thread

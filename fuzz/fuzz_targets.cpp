@@ -11,6 +11,8 @@
 #include "catalogue/site_config.h"
 #include "catalogue/site_urls.h"
 #include "reader/ad_sentences.h"
+#include "download/book_assembly.h"
+#include "download/epub_writer.h"
 #include "reader/chapter.h"
 #include "reader/font_faces.h"
 #include "reader/reader_settings.h"
@@ -309,6 +311,55 @@ void sentenceSplitter(std::string_view input) {
         for (char c : s.text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
         check(count == static_cast<size_t>(s.length));
     }
+}
+
+void bookReconciliation(std::string_view input) {
+    // A table of contents (one title a line), a package, and a chapter page's text.
+    auto p = parts(input, 3);
+    std::vector<ChapterEntry> table;
+    for (const Text& title : splitText(p[0], "\n", 2000))
+        table.push_back({std::to_string(table.size() + 1), title, "u"});
+    const std::string_view package = p[1];
+    const PackageMatch match = matchPackage(package, table);
+    size_t after = 0, matched = 0;
+    for (size_t k = 0; k < table.size(); ++k) {
+        const size_t at = match.titleLine[k];
+        if (at == std::string_view::npos) continue;
+        // In order, at a line start, on a line whose trimmed text is the trimmed title.
+        check(at >= after && at < package.size() && (at == 0 || package[at - 1] == '\n'));
+        const size_t end = std::min(package.find('\n', at), package.size());
+        check(trimTitleLine(package.substr(at, end - at)) == trimTitleLine(table[k].title));
+        check(!trimTitleLine(table[k].title).empty());
+        after = at + 1;
+        ++matched;
+    }
+    check(matched == match.matched);
+
+    AssembledBook book = bookFromPackage(package, table);
+    check(book.chapters.size() == table.size());
+    const Text plain = chapterPlainText(p[2]);
+    check(plain.empty() || plain.ends_with("\r\n"));
+    for (size_t k = 0; k < book.chapters.size(); ++k) {
+        if (book.chapters[k].origin != ChapterOrigin::Missing) continue;
+        if (k % 2)
+            fillChapter(&book.chapters[k], plain, ChapterOrigin::Page, book.lineBreak);
+        else
+            markMissing(&book.chapters[k], "x", book.lineBreak);
+    }
+    const Text text = bookText(book);
+    const auto held = heldChapters(text, table);
+    check(held.size() == table.size());
+    // A book read from its own output holds no mark as text.
+    for (const auto& h : held)
+        if (h) check(!isMissingMark(*h));
+
+    EpubBook epub;
+    epub.title = toUtf8(p[0].substr(0, 40));
+    epub.cover = Bytes(p[2].substr(0, 64));
+    fillEpubText(&epub, book);
+    std::string error;
+    check(!buildEpub(epub, &error).empty());
+    check(xmlEscape(toUtf8(p[2])).find('<') == std::string::npos);
 }
 
 }  // namespace novel::fuzz

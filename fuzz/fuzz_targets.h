@@ -19,6 +19,7 @@ void retryAfter(std::string_view input);
 void readerTemplates(std::string_view input);
 void chapterText(std::string_view input);
 void sentenceSplitter(std::string_view input);
+void bookReconciliation(std::string_view input);
 
 struct Target {
     const char* name;
@@ -36,6 +37,7 @@ inline constexpr Target kTargets[] = {
     {"reader", &readerTemplates},
     {"chapter", &chapterText},
     {"sentences", &sentenceSplitter},
+    {"book", &bookReconciliation},
     // clang-format on
 };
 

@@ -31,6 +31,7 @@ targets=(
     reader
     chapter
     sentences
+    book
 )
 for target in "${targets[@]}"; do
     corpus=build-fuzz/corpus/$target

@@ -6,8 +6,8 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-qpa-plugins qt6-webengine-dev libqt6webenginecore6-bin libqt6opengl6-dev
     qt6-speech-dev qt6-speech-speechd-plugin speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
-    libcurl4-openssl-dev libpcre2-dev libcpp-httplib-dev nlohmann-json3-dev
-    libgtest-dev libgmock-dev libbenchmark-dev libjpeg62-turbo-dev
+    libcurl4-openssl-dev libpcre2-dev libcpp-httplib-dev nlohmann-json3-dev libzip-dev
+    libgtest-dev libgmock-dev libbenchmark-dev libxml2-dev libjpeg62-turbo-dev
     fonts-wqy-microhei fonts-wqy-zenhei fonts-noto-cjk fonts-arphic-uming fonts-arphic-ukai
     fonts-cwtex-fs desktop-file-utils dpkg-dev file
     xvfb xauth curl perl
