@@ -27,6 +27,10 @@ Text bookUrlStem(std::string_view bookUrl) {
     return trimBlanks(replaceText(bookUrl, ".html"));
 }
 
+Text tocUrlOf(std::string_view bookUrl) {
+    return replaceText(bookUrl, ".html", "/index.html");
+}
+
 BookPage parseBookPage(std::string_view page) {
     struct Markers {
         Text txtLeft = toGbk("加入书架</a>】\r\n\t\t\t【<a href=\"");
@@ -59,6 +63,15 @@ BookPage parseBookPage(std::string_view page) {
         synopsis = replaceText(synopsis, fragment);
     book.synopsis = std::move(synopsis);
     return book;
+}
+
+TitleAuthor keywordsTitleAuthor(std::string_view page) {
+    const std::string_view content = viewBetween(page, "<meta name=\"keywords\" content=\"", "\"");
+    const TextList pieces = splitText(content, ",", 3);
+    TitleAuthor out;
+    if (!pieces.empty()) out.title = trimBlanks(pieces[0]);
+    if (pieces.size() > 1) out.author = trimBlanks(pieces[1]);
+    return out;
 }
 
 }  // namespace novel

@@ -44,6 +44,18 @@ CurrentBook currentBookFromRow(const BookRow& row);
 // bookUrl without any ".html" (letter case ignored), blanks trimmed at both ends.
 Text bookUrlStem(std::string_view bookUrl);
 
+// The table of contents of a book page: BOOK.html -> BOOK/index.html.
+Text tocUrlOf(std::string_view bookUrl);
+
 BookPage parseBookPage(std::string_view page);
+
+struct TitleAuthor {
+    Text title;
+    Text author;
+    friend bool operator==(const TitleAuthor&, const TitleAuthor&) = default;
+};
+// The book's title and author from its page's keywords meta (content="TITLE,AUTHOR,..."), blanks
+// trimmed; empty fields when the page has no such meta.
+TitleAuthor keywordsTitleAuthor(std::string_view page);
 
 }  // namespace novel

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "catalogue/book_page.h"
 #include "catalogue/row_layout.h"
 #include "web/gbk.h"
 
@@ -58,10 +59,6 @@ const std::vector<TwoCut>& singleBookLayout() {
         {&BookRow::bookUrl, "CrbsLink", "target", R"(href=")", "/index"},
     };
     return cuts;
-}
-
-Text tocUrlOf(std::string_view bookUrl) {
-    return replaceText(bookUrl, ".html", "/index.html");
 }
 
 SearchPage readSingleBook(std::string_view page, std::string_view keyword, int rowsBefore) {

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-qpa-plugins qt6-webengine-dev libqt6webenginecore6-bin libqt6opengl6-dev
-    libcurl4-openssl-dev libpcre2-dev libcpp-httplib-dev nlohmann-json3-dev
+    libcurl4-openssl-dev libpcre2-dev libcpp-httplib-dev nlohmann-json3-dev libsqlite3-dev zlib1g-dev
     libgtest-dev libgmock-dev libbenchmark-dev libjpeg62-turbo-dev
     fonts-wqy-microhei fonts-wqy-zenhei fonts-noto-cjk fonts-arphic-uming fonts-arphic-ukai
     fonts-cwtex-fs desktop-file-utils dpkg-dev file
