@@ -211,12 +211,6 @@ struct Library::Impl {
     Prepared prepare(bool readOnly) {
         sqlite3_busy_timeout(db, 10000);
         sqlite3_extended_result_codes(db, 0);
-        if (!readOnly) {
-            Statement wal(db, "PRAGMA journal_mode=WAL");
-            const int rc = wal.step();
-            if (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT) return Prepared::Broken;
-            if (rc != SQLITE_ROW) return Prepared::Failed;
-        }
         {
             Statement check(db, "PRAGMA quick_check");
             const int rc = check.step();
@@ -232,7 +226,7 @@ struct Library::Impl {
             if (v.step() != SQLITE_ROW) return Prepared::Failed;
             version = static_cast<int>(v.integer(0));
         }
-        if (version > kSchemaVersion) return Prepared::Newer;
+        if (version > kSchemaVersion && !readOnly) return Prepared::Newer;
         {
             Statement tables(db, "SELECT name FROM sqlite_master WHERE type='table'");
             int rc;
@@ -246,8 +240,13 @@ struct Library::Impl {
             if (rc != SQLITE_DONE)
                 return rc == SQLITE_CORRUPT ? Prepared::Broken : Prepared::Failed;
         }
+        if (readOnly) return version > 0 ? Prepared::Ok : Prepared::Failed;
+        // Only now that the file is known to be ours may it change (WAL rewrites its header).
+        {
+            Statement wal(db, "PRAGMA journal_mode=WAL");
+            if (wal.step() != SQLITE_ROW) return Prepared::Failed;
+        }
         if (version == kSchemaVersion) return Prepared::Ok;
-        if (readOnly) return Prepared::Newer;  // cannot migrate; nothing of ours to read yet
         for (const Migration& step : kMigrations) {
             if (step.version <= version) continue;
             const std::string setVersion = "PRAGMA user_version=" + std::to_string(step.version);
