@@ -8,9 +8,11 @@
 #include "catalogue/list_parser.h"
 #include "catalogue/search_parser.h"
 #include "catalogue/site_config.h"
+#include "library/page_store.h"
 #include "reader/chapter.h"
-#include "reader/reader_settings.h"
 #include "reader/font_faces.h"
+#include "reader/paragraphs.h"
+#include "reader/reader_settings.h"
 #include "reader/reader_style.h"
 #include "reader/toc_parser.h"
 #include "web/block_scan_testing.h"
@@ -204,6 +206,40 @@ void readerTemplates(std::string_view input) {
         const ReaderStyle style = styleOf(templates);
         check(!fontFamilyList(style.fontFamily).empty());
         check(fontStyle.find(concatTexts("font-family:\"", style.fontFamily, "\",")) != Text::npos);
+    }
+}
+
+void libraryStore(std::string_view input) {
+    // A stored page as the library reads it back: size and hash in front, then the bytes.
+    if (input.size() >= 8) {
+        const size_t size = static_cast<unsigned char>(input[0]) |
+                            static_cast<size_t>(static_cast<unsigned char>(input[1])) << 8 |
+                            static_cast<size_t>(static_cast<unsigned char>(input[2])) << 16 |
+                            static_cast<size_t>(static_cast<unsigned char>(input[3])) << 24;
+        std::uint32_t hash = 0;
+        for (int i = 7; i >= 4; --i) hash = hash << 8 | static_cast<unsigned char>(input[i]);
+        const std::optional<Bytes> page = decompressPage(input.substr(8), size, hash);
+        check(!page || (page->size() == size && pageHash(*page) == hash));
+    }
+    // Whatever is stored comes back the same.
+    const Bytes stored = compressPage(input);
+    check(decompressPage(stored, input.size(), pageHash(input)) == Bytes(input));
+
+    // A book page's keywords and a chapter's paragraphs, and an anchor into them.
+    const TitleAuthor names = keywordsTitleAuthor(input);
+    check(names.title.find(',') == Text::npos && names.author.find(',') == Text::npos);
+    const std::vector<ParagraphSpan> spans = splitParagraphs(input);
+    size_t previous = 0;
+    for (const ParagraphSpan& span : spans) {
+        check(span.begin >= previous && span.begin < span.end && span.end <= input.size());
+        previous = span.end;
+    }
+    const std::vector<std::string_view> paragraphs = paragraphTexts(input);
+    for (int index : {0, 3, static_cast<int>(paragraphs.size()) - 1}) {
+        const ParagraphAnchor anchor = anchorAt(paragraphs, index);
+        const int restored = restoreParagraph(anchor, paragraphs);
+        check(paragraphs.empty() ? restored == 0
+                                 : paragraphs[restored].starts_with(anchor.snippet));
     }
 }
 

@@ -17,6 +17,7 @@ void bookmarkFile(std::string_view input);
 void readerSettings(std::string_view input);
 void retryAfter(std::string_view input);
 void readerTemplates(std::string_view input);
+void libraryStore(std::string_view input);
 
 struct Target {
     const char* name;
@@ -32,6 +33,7 @@ inline constexpr Target kTargets[] = {
     {"reader_settings", &readerSettings},
     {"retry_after", &retryAfter},
     {"reader", &readerTemplates},
+    {"library", &libraryStore},
     // clang-format on
 };
 

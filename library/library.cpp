@@ -577,6 +577,23 @@ bool Library::hasChapter(const std::string& url) {
     return q.step() == SQLITE_ROW;
 }
 
+std::vector<std::string> Library::keptChapterUrls(const std::string& prefix) {
+    Impl& d = *impl_;
+    std::lock_guard lock(d.mutex);
+    std::vector<std::string> out;
+    if (!d.db) return out;
+    // A range over the key's index: every text that starts with the prefix sorts between the
+    // prefix itself and the prefix with one more byte 0xFF.
+    const std::string low = d.stored(prefix);
+    Statement q(d.db, "SELECT url FROM chapter_cache WHERE url >= ?1 AND url < ?2");
+    q.bind(1, low).bind(2, low + "\xFF");
+    while (q.step() == SQLITE_ROW) {
+        std::string url = d.absolute(q.bytes(0));
+        if (url.starts_with(prefix)) out.push_back(std::move(url));
+    }
+    return out;
+}
+
 LibraryResult Library::storeChapter(const std::string& url, std::string_view page,
                                     const ChapterCleaning& cleaning, UnixTime fetchedAt) {
     Impl& d = *impl_;

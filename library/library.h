@@ -122,6 +122,8 @@ class Library {
     std::optional<CachedChapter> lookupChapter(const std::string& url,
                                                const ChapterCleaning& cleaning);
     bool hasChapter(const std::string& url);
+    // Addresses of the kept chapters whose address starts with `prefix` (absolute addresses).
+    std::vector<std::string> keptChapterUrls(const std::string& prefix);
     // Keeps a fetched chapter page (replacing an older copy), then evicts least recently used
     // chapters until the cache fits its limit.
     LibraryResult storeChapter(const std::string& url, std::string_view page,

@@ -120,8 +120,13 @@ bool ShelfUpdate::start(std::function<void(const BookCheck&)> onBook) {
         }
         // The newest chapters, in the new table, that the library keeps text for.
         std::vector<const ChapterEntry*> recheck;
-        for (auto it = toc.rbegin(); it != toc.rend() && recheck.size() < kRevisionChecks; ++it)
-            if (library_.hasChapter(it->url)) recheck.push_back(&*it);
+        if (!toc.empty()) {
+            const std::string stem = bookUrlStem(run->books[i].shelf.bookUrl) + "/";
+            const std::vector<std::string> keptList = library_.keptChapterUrls(stem);
+            const std::unordered_set<std::string> kept(keptList.begin(), keptList.end());
+            for (auto it = toc.rbegin(); it != toc.rend() && recheck.size() < kRevisionChecks; ++it)
+                if (kept.contains(it->url)) recheck.push_back(&*it);
+        }
 
         std::lock_guard lock(run->mutex);
         Run::Book& b = run->books[i];

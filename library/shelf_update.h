@@ -5,6 +5,7 @@
 // new table of contents and the news are stored in one transaction per book.
 
 #include <condition_variable>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -33,7 +34,7 @@ struct BookCheck {
 class ShelfUpdate {
   public:
     // Kept chapters fetched again per book to look for revisions.
-    static constexpr int kRevisionChecks = 3;
+    static constexpr size_t kRevisionChecks = 3;
 
     // The library and the engine must outlive this object.
     ShelfUpdate(Library& library, RequestEngine& engine, ChapterCleaning cleaning);

@@ -29,6 +29,7 @@ targets=(
     reader_settings
     retry_after
     reader
+    library
 )
 for target in "${targets[@]}"; do
     corpus=build-fuzz/corpus/$target

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "library/library.h"
+#include "web/text.h"
 #include "support/changing_site.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
@@ -129,6 +130,57 @@ TEST_F(ShelfCli, ChaptersReadWithoutALibrary) {
     EXPECT_EQ(Json::parse(result.out)["cached"], false);
     EXPECT_THAT(result.err, HasSubstr("不可写入"));
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);  // said once
+}
+
+TEST_F(ShelfCli, AReadOnlyDataFolderStillShowsTheShelfAndReads) {
+    test::ChangingSite site(1, 3);
+    const fs::path folder = dir_.path() / "data";
+    fs::create_directories(folder);
+    const std::vector<std::string> base{NOVEL_CLI_PATH, "--site", site.url(), "--library",
+                                        (folder / "library.db").string()};
+    auto run = [&](std::vector<std::string> prefix, std::vector<std::string> arguments) {
+        prefix.insert(prefix.end(), base.begin(), base.end());
+        prefix.insert(prefix.end(), arguments.begin(), arguments.end());
+        return test::runProcess(prefix);
+    };
+    ASSERT_EQ(run({}, {"shelf", "add", site.bookUrl(1)}).exitCode, 0);
+    ASSERT_EQ(run({}, {"chapter", site.chapterUrl(1, 1)}).exitCode, 0);
+
+    // Root writes anywhere, so the tool then runs as nobody; anyone else loses the write bit.
+    std::vector<std::string> asReader;
+    fs::permissions(dir_.path(), fs::perms::owner_all | fs::perms::group_read |
+                                     fs::perms::group_exec | fs::perms::others_read |
+                                     fs::perms::others_exec);
+    if (geteuid() == 0) {
+        if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "no setpriv to drop root";
+        asReader = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+        fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
+    } else {
+        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    }
+    const Bytes before = [&] {
+        std::ifstream in(folder / "library.db", std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }();
+
+    ProcessResult list = run(asReader, {"shelf", "list"});
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_EQ(Json::parse(list.out)["books"].size(), 1u);
+    EXPECT_THAT(list.err, HasSubstr("只读"));
+    ProcessResult kept = run(asReader, {"chapter", site.chapterUrl(1, 1)});
+    ASSERT_EQ(kept.exitCode, 0) << kept.err;
+    EXPECT_EQ(Json::parse(kept.out)["cached"], true);
+    ProcessResult fresh = run(asReader, {"chapter", site.chapterUrl(1, 2)});
+    ASSERT_EQ(fresh.exitCode, 0) << fresh.err;
+    EXPECT_EQ(Json::parse(fresh.out)["cached"], false);
+    ProcessResult update = run(asReader, {"shelf", "update"});
+    EXPECT_EQ(update.exitCode, 1);
+    EXPECT_THAT(update.err, HasSubstr("不可写入"));
+
+    fs::permissions(folder, fs::perms::owner_all);
+    std::ifstream in(folder / "library.db", std::ios::binary);
+    EXPECT_TRUE(Bytes(std::istreambuf_iterator<char>(in), {}) == before);  // not touched
 }
 
 pid_t spawn(const std::vector<std::string>& arguments) {

@@ -272,7 +272,9 @@ TEST_F(LibraryTest, WithoutAWritableFolderTheLibrarySaysWhy) {
     EXPECT_FALSE(nowhere.storeChapter(chapterUrl(1), chapterPage("一"), demoCleaning(), 1).ok());
     EXPECT_FALSE(nowhere.lookupChapter(chapterUrl(1), demoCleaning()));
     EXPECT_TRUE(nowhere.books().empty());
+}
 
+TEST_F(LibraryTest, AReadOnlyFolderGivesAReadOnlyLibrary) {
     if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
     {
         Library library(file(), kSite);
