@@ -211,19 +211,14 @@ struct Library::Impl {
     Prepared prepare(bool readOnly) {
         sqlite3_busy_timeout(db, 10000);
         sqlite3_extended_result_codes(db, 0);
-        {
-            Statement check(db, "PRAGMA quick_check");
-            const int rc = check.step();
-            if (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT) return Prepared::Broken;
-            if (rc != SQLITE_ROW) return Prepared::Failed;
-            if (check.bytes(0) != "ok") return Prepared::Broken;
-        }
         exec(db, "PRAGMA foreign_keys=ON");
         exec(db, "PRAGMA synchronous=FULL");
         int version = 0;
         {
             Statement v(db, "PRAGMA user_version");
-            if (v.step() != SQLITE_ROW) return Prepared::Failed;
+            const int rc = v.step();
+            if (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT) return Prepared::Broken;
+            if (rc != SQLITE_ROW) return Prepared::Failed;
             version = static_cast<int>(v.integer(0));
         }
         if (version > kSchemaVersion && !readOnly) return Prepared::Newer;
@@ -239,6 +234,18 @@ struct Library::Impl {
             }
             if (rc != SQLITE_DONE)
                 return rc == SQLITE_CORRUPT ? Prepared::Broken : Prepared::Failed;
+        }
+        // The shelf is checked page by page at every start; the chapter cache, which may hold
+        // hundreds of megabytes, is not: a damaged cached page fails its hash and is a miss.
+        if (version > 0) {
+            for (const char* sql : {"PRAGMA quick_check(books)", "PRAGMA quick_check(toc_entries)",
+                                    "PRAGMA quick_check(book_news)"}) {
+                Statement check(db, sql);
+                const int rc = check.step();
+                if (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT) return Prepared::Broken;
+                if (rc != SQLITE_ROW) return Prepared::Failed;
+                if (check.bytes(0) != "ok") return Prepared::Broken;
+            }
         }
         if (readOnly) return version > 0 ? Prepared::Ok : Prepared::Failed;
         // Only now that the file is known to be ours may it change (WAL rewrites its header).

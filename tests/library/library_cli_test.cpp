@@ -13,11 +13,11 @@
 #include <thread>
 
 #include "library/library.h"
-#include "web/text.h"
 #include "support/changing_site.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
 #include "web/gbk.h"
+#include "web/text.h"
 
 extern char** environ;
 
@@ -154,8 +154,9 @@ TEST_F(ShelfCli, AReadOnlyDataFolderStillShowsTheShelfAndReads) {
     if (geteuid() == 0) {
         if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "no setpriv to drop root";
         asReader = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
-        fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                    fs::perms::others_read | fs::perms::others_exec);
+        fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read |
+                                    fs::perms::others_exec);
     } else {
         fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
     }
