@@ -28,6 +28,10 @@ Text bookUrlStem(std::string_view bookUrl) {
     return trimBlanks(replaceText(bookUrl, ".html"));
 }
 
+Text tocUrlOf(std::string_view bookUrl) {
+    return replaceText(bookUrl, ".html", "/index.html");
+}
+
 BookMeta readBookMeta(std::string_view page) {
     // The same cut that tells a book's page from a result list.
     const std::string_view meta = viewBetween(page, "keywords", "/>");

@@ -15,6 +15,7 @@ namespace novel {
 struct BookMeta {
     Text title;
     Text author;
+    friend bool operator==(const BookMeta&, const BookMeta&) = default;
 };
 BookMeta readBookMeta(std::string_view page);
 
@@ -56,6 +57,9 @@ CurrentBook currentBookFromRow(const BookRow& row);
 
 // bookUrl without any ".html" (letter case ignored), blanks trimmed at both ends.
 Text bookUrlStem(std::string_view bookUrl);
+
+// The table of contents of a book page: BOOK.html -> BOOK/index.html.
+Text tocUrlOf(std::string_view bookUrl);
 
 BookPage parseBookPage(std::string_view page, const BrandWords& brandWords);
 

@@ -61,10 +61,6 @@ const std::vector<TwoCut>& singleBookLayout() {
     return cuts;
 }
 
-Text tocUrlOf(std::string_view bookUrl) {
-    return replaceText(bookUrl, ".html", "/index.html");
-}
-
 SearchPage readSingleBook(std::string_view page, std::string_view keyword, int rowsBefore) {
     SearchPage result;
     result.answer = SearchAnswer::Single;

@@ -4,12 +4,14 @@
 
 #include "cli/command_handlers.h"
 #include "demo/demo_site.h"
+#include "library/library_path.h"
 
 namespace novel::cli {
 
 namespace {
 
-constexpr std::string_view kGlobalUsage = "novel [--site URL] [--config FILE] [--html DIR]";
+constexpr std::string_view kGlobalUsage =
+    "novel [--site URL] [--config FILE] [--html DIR] [--library FILE]";
 
 void printUsage(std::FILE* to) {
     std::fprintf(to, "usage: %.*s COMMAND ...\n\ncommands:\n",
@@ -36,7 +38,8 @@ constexpr std::array kCommands{
     Command{"search", "search title|author KEYWORD [PAGE]", &searchCommand},
     Command{"book", "book BOOK_URL", &bookCommand},
     Command{"toc", "toc TOC_URL BOOK_URL", &tocCommand},
-    Command{"chapter", "chapter CHAPTER_URL", &chapterCommand},
+    Command{"chapter", "chapter CHAPTER_URL [--refresh]", &chapterCommand},
+    Command{"shelf", "shelf add BOOK_URL | list | update | remove BOOK_URL", &shelfCommand},
     Command{"download", "download TXT_URL --title TITLE [--dir DIR]", &downloadCommand},
     Command{"serve-demo",
             "serve-demo [--port N] [--latency MS] [--rate KIB_PER_S] [--allow-revise]",
@@ -78,6 +81,27 @@ RequestEngine& Context::engine() {
         engine_ = std::make_unique<RequestEngine>(options);
     }
     return *engine_;
+}
+
+Library* Context::openLibrary() {
+    if (libraryTried_)
+        return library_ && library_->state() != LibraryState::Unavailable ? library_.get()
+                                                                          : nullptr;
+    libraryTried_ = true;
+    const std::filesystem::path file =
+        library.empty() ? defaultLibraryPath() : std::filesystem::path(library);
+    if (file.empty()) {
+        std::fprintf(err, "novel: 书库：找不到用户数据文件夹（HOME 未设置），本次不使用书库\n");
+        return nullptr;
+    }
+    library_ = std::make_unique<Library>(file, siteUrl());
+    if (!library_->openProblem().empty())
+        std::fprintf(err, "novel: 书库：%s\n", library_->openProblem().c_str());
+    return openLibrary();
+}
+
+ChapterCleaning Context::cleaning() {
+    return ChapterCleaning::fromConfig(siteConfig());
 }
 
 FetchResult fetchPage(Context& context, const std::string& url, RequestStyle style) {
@@ -139,7 +163,8 @@ int runCli(const Arguments& arguments, std::FILE* out, std::FILE* err) {
             printUsage(out);
             return kExitOk;
         }
-        const bool takesValue = option == "--site" || option == "--config" || option == "--html";
+        const bool takesValue = option == "--site" || option == "--config" || option == "--html" ||
+                                option == "--library";
         if (!takesValue || next + 1 == arguments.size()) {
             std::fprintf(err,
                          takesValue ? "novel: %s needs a value\n" : "novel: unknown option %s\n",
@@ -147,9 +172,11 @@ int runCli(const Arguments& arguments, std::FILE* out, std::FILE* err) {
             printUsage(err);
             return kExitUsage;
         }
-        (option == "--site"     ? context.site
-         : option == "--config" ? context.config
-                                : context.html) = arguments[++next];
+        std::string& value = option == "--site"     ? context.site
+                             : option == "--config" ? context.config
+                             : option == "--html"   ? context.html
+                                                    : context.library;
+        value = arguments[++next];
     }
     if (next == arguments.size()) {
         printUsage(err);

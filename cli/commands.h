@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "catalogue/site_config.h"
+#include "library/library.h"
 #include "web/request_engine.h"
 
 namespace novel {
@@ -28,9 +29,10 @@ struct Context {
     Context();
     ~Context();
 
-    std::string site;    // --site URL
-    std::string config;  // --config FILE
-    std::string html;    // --html DIR: the folder of the program's files (bookmarks)
+    std::string site;     // --site URL
+    std::string config;   // --config FILE
+    std::string html;     // --html DIR: the folder of the program's files (bookmarks)
+    std::string library;  // --library FILE; empty: the program's own library
     std::FILE* out = stdout;
     std::FILE* err = stderr;
 
@@ -41,10 +43,16 @@ struct Context {
     std::string siteUrl();
     // The run's request engine, bounded by the configured page time limit.
     RequestEngine& engine();
+    // The run's library, opened on first use for the site; what went wrong opening it is said
+    // once on err. Null when there is none this run.
+    Library* openLibrary();
+    ChapterCleaning cleaning();
 
   private:
     std::optional<SiteConfig> siteConfig_;
     std::unique_ptr<DemoSite> demo_;
+    std::unique_ptr<Library> library_;
+    bool libraryTried_ = false;
     std::unique_ptr<RequestEngine> engine_;  // ends its requests before the demo site stops
 };
 

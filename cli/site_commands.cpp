@@ -14,6 +14,7 @@
 #include "cli/command_handlers.h"
 #include "demo/demo_command_line.h"
 #include "demo/demo_site.h"
+#include "library/chapter_source.h"
 #include "reader/chapter.h"
 #include "reader/toc_parser.h"
 
@@ -27,9 +28,7 @@ Json utf8(std::string_view gbk) {
 }
 
 void print(Context& context, const Json& value) {
-    const std::string text = value.dump(-1, ' ', false, Json::error_handler_t::replace);
-    std::fprintf(context.out, "%s\n", text.c_str());
-    std::fflush(context.out);
+    printJson(context, value);
 }
 
 const char* parserName(PageParser parser) {
@@ -88,6 +87,12 @@ bool siteUnavailable(Context& context, const std::string& site) {
 }
 
 }  // namespace
+
+void printJson(Context& context, const nlohmann::json& value) {
+    const std::string text = value.dump(-1, ' ', false, Json::error_handler_t::replace);
+    std::fprintf(context.out, "%s\n", text.c_str());
+    std::fflush(context.out);
+}
 
 std::optional<int> parseCount(const std::string& text) {
     if (text.empty() || text.size() > 9) return std::nullopt;
@@ -199,12 +204,28 @@ int tocCommand(Context& context, const Arguments& arguments) {
 }
 
 int chapterCommand(Context& context, const Arguments& arguments) {
-    if (arguments.size() != 1) return kExitUsage;
-    const std::string& url = arguments[0];
-    const FetchResult fetched = fetchPage(context, url);
-    print(context, Json{{"text", utf8(chapterTextFromPage(textOf(pageBytes(fetched)),
-                                                          context.siteConfig().brandWords()))}});
-    return afterFetch(context, "chapter", url, fetched);
+    std::string url;
+    bool refresh = false;
+    for (const std::string& argument : arguments) {
+        if (argument == "--refresh" && !refresh)
+            refresh = true;
+        else if (argument.starts_with("-") || !url.empty())
+            return kExitUsage;
+        else
+            url = argument;
+    }
+    if (url.empty()) return kExitUsage;
+    const ChapterCleaning cleaning = context.cleaning();
+    const ChapterRead read =
+        readChapter(context.openLibrary(), context.engine(), url, cleaning, refresh);
+    if (read.cached) {
+        print(context, Json{{"text", utf8(read.text)}, {"cached", true}});
+        return kExitOk;
+    }
+    // Without a usable page, what the site sent instead is still read, as before.
+    const Text text = read.ok() ? read.text : cleaning.textFromPage(pageBytes(read.fetch));
+    print(context, Json{{"text", utf8(text)}, {"cached", false}});
+    return afterFetch(context, "chapter", url, read.fetch);
 }
 
 int bookmarksCommand(Context& context, const Arguments& arguments) {

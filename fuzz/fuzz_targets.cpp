@@ -10,14 +10,16 @@
 #include "catalogue/search_parser.h"
 #include "catalogue/site_config.h"
 #include "catalogue/site_urls.h"
-#include "reader/ad_sentences.h"
 #include "download/book_assembly.h"
 #include "download/epub_writer.h"
+#include "library/page_store.h"
+#include "reader/ad_sentences.h"
 #include "reader/chapter.h"
+#include "reader/chapter_html.h"
 #include "reader/font_faces.h"
+#include "reader/paragraphs.h"
 #include "reader/reader_settings.h"
 #include "reader/reader_style.h"
-#include "reader/chapter_html.h"
 #include "reader/reader_themes.h"
 #include "reader/toc_parser.h"
 #include "speech/sentences.h"
@@ -288,7 +290,9 @@ void readerTemplates(std::string_view input) {
 void sentenceSplitter(std::string_view input) {
     // Chapter text is the site's: any bytes, read as the reader holds them (GBK HTML).
     const std::vector<std::string> paragraphs = chapterParagraphs(input);
-    for (const std::string& p : paragraphs) check(!p.empty() && isValidUtf8(p));
+    // One spoken paragraph for each paragraph of the page, in the same order.
+    check(paragraphs.size() == splitParagraphs(textOf(input)).size());
+    for (const std::string& p : paragraphs) check(isValidUtf8(p));
     const int maxChars = 1 + static_cast<int>(input.size() % 40);
     int lastParagraph = 0, lastEnd = 0;
     for (const Sentence& s : splitSentences(paragraphs, maxChars)) {
@@ -360,6 +364,34 @@ void bookReconciliation(std::string_view input) {
     std::string error;
     check(!buildEpub(epub, &error).empty());
     check(xmlEscape(toUtf8(p[2])).find('<') == std::string::npos);
+}
+
+void libraryStore(std::string_view input) {
+    // A stored page as the library reads it back: size and hash in front, then the bytes.
+    if (input.size() >= 8) {
+        const size_t size = static_cast<unsigned char>(input[0]) |
+                            static_cast<size_t>(static_cast<unsigned char>(input[1])) << 8 |
+                            static_cast<size_t>(static_cast<unsigned char>(input[2])) << 16 |
+                            static_cast<size_t>(static_cast<unsigned char>(input[3])) << 24;
+        std::uint32_t hash = 0;
+        for (int i = 7; i >= 4; --i) hash = hash << 8 | static_cast<unsigned char>(input[i]);
+        const std::optional<Bytes> page = decompressPage(input.substr(8), size, hash);
+        check(!page || (page->size() == size && pageHash(*page) == hash));
+    }
+    // Whatever is stored comes back the same.
+    const Bytes stored = compressPage(input);
+    check(decompressPage(stored, input.size(), pageHash(input)) == Bytes(input));
+
+    // A book page's keywords and a chapter's paragraphs, and an anchor into them.
+    const BookMeta names = readBookMeta(input);
+    check(names.title.find(',') == Text::npos && names.author.find(',') == Text::npos);
+    const std::vector<std::string_view> paragraphs = splitParagraphs(input);
+    for (int index : {0, 3, static_cast<int>(paragraphs.size()) - 1}) {
+        const ParagraphAnchor anchor = anchorAt(paragraphs, index);
+        const int restored = restoreParagraph(anchor, paragraphs);
+        check(paragraphs.empty() ? restored == 0
+                                 : paragraphs[restored].starts_with(anchor.snippet));
+    }
 }
 
 }  // namespace novel::fuzz

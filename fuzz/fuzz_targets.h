@@ -20,6 +20,7 @@ void readerTemplates(std::string_view input);
 void chapterText(std::string_view input);
 void sentenceSplitter(std::string_view input);
 void bookReconciliation(std::string_view input);
+void libraryStore(std::string_view input);
 
 struct Target {
     const char* name;
@@ -38,6 +39,7 @@ inline constexpr Target kTargets[] = {
     {"chapter", &chapterText},
     {"sentences", &sentenceSplitter},
     {"book", &bookReconciliation},
+    {"library", &libraryStore},
     // clang-format on
 };
 

@@ -32,6 +32,7 @@ targets=(
     chapter
     sentences
     book
+    library
 )
 for target in "${targets[@]}"; do
     corpus=build-fuzz/corpus/$target

@@ -7,6 +7,7 @@ packages=(
     qt6-base-dev qt6-qpa-plugins qt6-webengine-dev libqt6webenginecore6-bin libqt6opengl6-dev
     qt6-speech-dev qt6-speech-speechd-plugin speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
     libcurl4-openssl-dev libpcre2-dev libcpp-httplib-dev nlohmann-json3-dev libzip-dev
+    libsqlite3-dev zlib1g-dev
     libgtest-dev libgmock-dev libbenchmark-dev libxml2-dev libjpeg62-turbo-dev
     fonts-wqy-microhei fonts-wqy-zenhei fonts-noto-cjk fonts-arphic-uming fonts-arphic-ukai
     fonts-cwtex-fs desktop-file-utils dpkg-dev file

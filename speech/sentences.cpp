@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "reader/chapter.h"
 #include "web/gbk.h"
 
 namespace novel {
@@ -125,26 +126,6 @@ int decodeEntity(std::string_view name) {
     return -1;
 }
 
-bool breaksParagraph(std::string_view tag) {
-    size_t i = 0;
-    while (i < tag.size() && (tag[i] == '/' || tag[i] == ' ')) ++i;
-    size_t j = i;
-    while (j < tag.size() && ((tag[j] | 0x20) >= 'a' && (tag[j] | 0x20) <= 'z')) ++j;
-    std::string name;
-    for (size_t k = i; k < j; ++k) name.push_back(static_cast<char>(tag[k] | 0x20));
-    return name == "br" || name == "p" || name == "div";
-}
-
-void finishParagraph(std::string* current, std::vector<std::string>* out) {
-    // Blanks were collapsed to single spaces while building; trim them here.
-    const size_t first = current->find_first_not_of(' ');
-    if (first != std::string::npos) {
-        const size_t last = current->find_last_not_of(' ');
-        out->push_back(current->substr(first, last - first + 1));
-    }
-    current->clear();
-}
-
 void appendChar(std::string* current, char32_t c) {
     if (isBlank(c)) {
         if (current->empty() || current->back() != ' ') current->push_back(' ');
@@ -184,51 +165,50 @@ void addSentence(const std::string& paragraph, const Decoded& d, int index, size
 }  // namespace
 
 std::vector<std::string> chapterParagraphs(std::string_view gbkHtml) {
-    const std::string html = toUtf8(textOf(gbkHtml));
+    // The page's own paragraphs, so that a paragraph index names the same paragraph on the page,
+    // in the reading position and here; each is said as plain text (tags dropped, entities read).
     std::vector<std::string> out;
-    std::string current;
-    size_t i = 0;
-    while (i < html.size()) {
-        const char ch = html[i];
-        if (ch == '<') {
-            const size_t close = html.find('>', i + 1);
-            if (close != std::string::npos) {
-                if (breaksParagraph(std::string_view(html).substr(i + 1, close - i - 1)))
-                    finishParagraph(&current, &out);
-                i = close + 1;
-                continue;
-            }
-        } else if (ch == '&') {
-            const size_t semi = html.find(';', i + 1);
-            if (semi != std::string::npos && semi - i <= 10) {
-                const int c = decodeEntity(std::string_view(html).substr(i + 1, semi - i - 1));
-                if (c >= 0) {
-                    appendChar(&current, static_cast<char32_t>(c));
-                    i = semi + 1;
+    for (std::string_view piece : splitParagraphs(textOf(gbkHtml))) {
+        const std::string html = toUtf8(piece);
+        std::string current;
+        size_t i = 0;
+        while (i < html.size()) {
+            const char ch = html[i];
+            if (ch == '<') {
+                const size_t close = html.find('>', i + 1);
+                if (close != std::string::npos) {
+                    i = close + 1;  // inline markup: its text runs on
                     continue;
                 }
+            } else if (ch == '&') {
+                const size_t semi = html.find(';', i + 1);
+                if (semi != std::string::npos && semi - i <= 10) {
+                    const int c = decodeEntity(std::string_view(html).substr(i + 1, semi - i - 1));
+                    if (c >= 0) {
+                        appendChar(&current, static_cast<char32_t>(c));
+                        i = semi + 1;
+                        continue;
+                    }
+                }
             }
+            // Bytes of multi-byte characters are copied as they are; ASCII blanks collapse here.
+            if (static_cast<unsigned char>(ch) < 0x80 && isBlank(static_cast<unsigned char>(ch)))
+                appendChar(&current, U' ');
+            else
+                current.push_back(ch);
+            ++i;
         }
-        // Bytes of multi-byte characters are copied as they are; only ASCII blanks collapse here.
-        if (static_cast<unsigned char>(ch) < 0x80 && isBlank(static_cast<unsigned char>(ch))) {
-            appendChar(&current, U' ');
-        } else {
-            current.push_back(ch);
-        }
-        ++i;
-    }
-    finishParagraph(&current, &out);
-    // Whole characters only were copied, but the ideographic space survives as a character; make
-    // every blank one space so offsets count what a page shows.
-    for (std::string& p : out) {
+        // The ideographic space survives as a character; every blank becomes one space so that
+        // offsets count what a page shows.
         std::string clean;
-        const Decoded d = decode(p);
+        const Decoded d = decode(current);
         for (char32_t c : d.chars) appendChar(&clean, c);
         const size_t first = clean.find_first_not_of(' ');
         const size_t last = clean.find_last_not_of(' ');
-        p = first == std::string::npos ? std::string() : clean.substr(first, last - first + 1);
+        // A paragraph with nothing to say stays, empty, so the indexes keep matching the page.
+        out.push_back(first == std::string::npos ? std::string()
+                                                 : clean.substr(first, last - first + 1));
     }
-    std::erase_if(out, [](const std::string& p) { return p.empty(); });
     return out;
 }
 

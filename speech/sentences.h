@@ -21,9 +21,10 @@ struct Sentence {
     friend bool operator==(const Sentence&, const Sentence&) = default;
 };
 
-// The visible text of `gbkHtml` as UTF-8 paragraphs: a "<br>", "<p>" or "<div>" tag ends a
-// paragraph, other tags are dropped, entities are decoded, blanks are collapsed and trimmed, and
-// empty paragraphs are left out, so a paragraph's index is its place among the visible ones.
+// The visible text of `gbkHtml` as UTF-8 paragraphs: the paragraphs of splitParagraphs (those the
+// reader page numbers), each with its tags dropped, entities decoded and blanks collapsed and
+// trimmed. A paragraph with no visible text stays as an empty one, so index i here is <p id="pi">
+// on the page.
 std::vector<std::string> chapterParagraphs(std::string_view gbkHtml);
 
 // Sentences of UTF-8 paragraphs in reading order. A sentence ends after a run of end marks

@@ -1,0 +1,164 @@
+#pragma once
+// The library: one SQLite database (library.db, WAL) holding the bookshelf with each book's table
+// of contents, reading positions and update news, and the chapter cache. Every write is one
+// transaction, so a program killed at any moment leaves it consistent. Addresses on the configured
+// site are stored relative to it (path and query), so a domain move or another demo port keeps the
+// whole library; addresses of other origins are stored whole. All members may be called from any
+// thread (calls are serialised); none throws.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalogue/site_config.h"
+#include "reader/paragraphs.h"
+#include "reader/toc_parser.h"
+#include "web/text.h"
+
+namespace novel {
+
+// Seconds since the epoch.
+using UnixTime = std::int64_t;
+UnixTime unixNow();
+
+// What the chapter text is cleaned with. Its signature changes whenever the words or the program's
+// cleaning rules change, and a kept page is then cleaned again before its text is served.
+struct ChapterCleaning {
+    BrandWords brandWords;
+    std::vector<Text> adSentences;  // removed as written (GBK), after the brand words
+
+    static ChapterCleaning fromConfig(const SiteConfig& config);
+    std::string signature() const;
+    // The cleaned chapter text of a chapter page.
+    Text textFromPage(std::string_view page) const;
+};
+
+// Raised whenever the cleaning rules in code change (cleanChapterText, textFromPage).
+inline constexpr int kCleaningRulesVersion = 1;
+
+struct CachedChapter {
+    std::string url;  // absolute, on the current site
+    Bytes page;       // the chapter page as fetched
+    Text text;        // cleaned with the current ChapterCleaning
+    UnixTime fetchedAt = 0;
+};
+
+struct ReadingPosition {
+    std::string chapterUrl;  // absolute
+    int chapterIndex = 0;    // row in the table of contents, from 0
+    ParagraphAnchor anchor;  // the paragraph at the top of the view
+    UnixTime readAt = 0;
+    friend bool operator==(const ReadingPosition&, const ReadingPosition&) = default;
+};
+
+// What the last update check found for a book (chapter titles, GBK).
+struct UpdateNews {
+    TextList added;
+    TextList removed;
+    TextList retitled;
+    TextList revised;
+    bool empty() const {
+        return added.empty() && removed.empty() && retitled.empty() && revised.empty();
+    }
+    friend bool operator==(const UpdateNews&, const UpdateNews&) = default;
+};
+
+struct ShelfBook {
+    std::string bookUrl;  // absolute; the book's key
+    Text title;
+    Text author;
+    std::string tocUrl;
+    std::string txtPackageUrl;
+    std::string coverUrl;
+    std::vector<ChapterEntry> toc;  // in page order, ids "1".."n", absolute URLs
+    int chapterCount = 0;           // toc.size(), also filled where toc is left out
+    std::optional<ReadingPosition> lastRead;
+    UnixTime addedAt = 0;
+    UnixTime lastCheckAt = 0;  // 0: never checked
+    UpdateNews news;           // of the last check
+};
+
+// The outcome of a write: ok, or the reason in words for the user.
+struct LibraryResult {
+    std::string problem;
+    bool ok() const { return problem.empty(); }
+};
+
+enum class LibraryState {
+    Open,         // read and write
+    ReadOnly,     // readable; nothing is kept (problem says why)
+    Unavailable,  // no library this run (problem says why); reading still works without it
+};
+
+class Library {
+  public:
+    static constexpr std::int64_t kDefaultCacheLimitBytes = 500ll * 1024 * 1024;
+
+    // Opens (or creates) the library at `file` for the site `siteUrl` (base URL, no trailing
+    // slash). A corrupt or foreign file is moved aside to "<file>.corrupt-<time>" and a fresh
+    // library started; openProblem() then says so once. Never fails outright: see state().
+    Library(std::filesystem::path file, std::string siteUrl);
+    ~Library();
+    Library(const Library&) = delete;
+    Library& operator=(const Library&) = delete;
+
+    LibraryState state() const;
+    bool writable() const { return state() == LibraryState::Open; }
+    // What the user should be told about opening, in words; empty when all went well.
+    const std::string& openProblem() const;
+    // Where a broken file was set aside this run; empty when none was.
+    const std::filesystem::path& setAsidePath() const;
+    const std::filesystem::path& file() const;
+    const std::string& siteUrl() const;
+
+    // --- chapter cache ---
+
+    // The kept chapter, its text re-cleaned first when `cleaning` differs from what it was cleaned
+    // with. A stored page that does not decompress or match its hash is dropped: a miss.
+    std::optional<CachedChapter> lookupChapter(const std::string& url,
+                                               const ChapterCleaning& cleaning);
+    bool hasChapter(const std::string& url);
+    // Addresses of the kept chapters whose address starts with `prefix` (absolute addresses).
+    std::vector<std::string> keptChapterUrls(const std::string& prefix);
+    // Keeps a fetched chapter page (replacing an older copy), then evicts least recently used
+    // chapters until the cache fits its limit.
+    LibraryResult storeChapter(const std::string& url, std::string_view page,
+                               const ChapterCleaning& cleaning, UnixTime fetchedAt);
+    void setCacheLimit(std::int64_t bytes);
+    std::int64_t cacheLimit() const;
+    // Bytes the cache holds (compressed pages and texts).
+    std::int64_t cacheBytes();
+    int cachedChapterCount();
+    // "清除缓存": drops every kept chapter; the shelf stays.
+    LibraryResult clearCache();
+
+    // --- shelf ---
+
+    // Adds the book, or updates its details and table of contents when it is already there (its
+    // reading position and news are kept).
+    LibraryResult addBook(const ShelfBook& book);
+    LibraryResult removeBook(const std::string& bookUrl);
+    // Every book, most recently added first; `withToc` false leaves toc empty (chapterCount set).
+    std::vector<ShelfBook> books(bool withToc = false);
+    std::optional<ShelfBook> book(const std::string& bookUrl);
+    LibraryResult savePosition(const std::string& bookUrl, const ReadingPosition& position);
+    // "继续阅读": the book read most recently, with its position; nullopt when none was read.
+    std::optional<ShelfBook> continueReading();
+    // Stores a checked table of contents and its news in one transaction.
+    LibraryResult recordUpdate(const std::string& bookUrl, const std::vector<ChapterEntry>& toc,
+                               const UpdateNews& news, UnixTime checkedAt);
+
+    // Address as stored: path and query for the site, the whole address otherwise; and back.
+    std::string storedAddress(std::string_view url) const;
+    std::string absoluteAddress(std::string_view stored) const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace novel
