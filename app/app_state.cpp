@@ -21,8 +21,23 @@ std::unique_ptr<AppState> AppState::forProgram() {
                    ? demoSite->url()
                    : std::string();
     }
-    return std::make_unique<AppState>(std::move(config), std::move(site), programFolder,
-                                      htmlFolderFor(programFolder), std::move(demoSite));
+    auto state = std::make_unique<AppState>(std::move(config), std::move(site), programFolder,
+                                            htmlFolderFor(programFolder), std::move(demoSite));
+    // The library is the user's, shared with the command-line tool, wherever the program lives.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (!data.isEmpty())
+        state->libraryFile = std::filesystem::path(data.toStdString()) / "library.db";
+    return state;
+}
+
+Library& AppState::library() {
+    if (!library_) {
+        const std::filesystem::path file =
+            libraryFile.empty() ? std::filesystem::path(htmlFolder.toStdString()) / "library.db"
+                                : libraryFile;
+        library_ = std::make_unique<Library>(file, site);
+    }
+    return *library_;
 }
 
 AppState::AppState(SiteConfig config, std::string site, QString programFolder, QString htmlFolder,
@@ -33,6 +48,7 @@ AppState::AppState(SiteConfig config, std::string site, QString programFolder, Q
       htmlFolder(std::move(htmlFolder)),
       fileDownloader(std::make_unique<FileDownloader>()),
       demoSite_(std::move(demoSite)),
+      cleaning_(ChapterCleaning::fromConfig(this->config)),
       engine_(std::make_unique<RequestEngine>(
           EngineOptions{.pageTimeLimitSeconds = this->config.pageTimeLimitSeconds})) {}
 

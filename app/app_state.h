@@ -11,6 +11,7 @@
 #include "catalogue/site_config.h"
 #include "demo/demo_site.h"
 #include "download/file_downloader.h"
+#include "library/library.h"
 #include "web/request_engine.h"
 #include "web/text.h"
 
@@ -23,6 +24,8 @@ class AppState {
     static std::unique_ptr<AppState> forProgram();
 
     // `demoSite`, when given, is the running site that `site` points at; it stops with the state.
+    // The library file is "library.db" in the html folder unless libraryFile is set before first
+    // use.
     AppState(SiteConfig config, std::string site, QString programFolder, QString htmlFolder,
              std::unique_ptr<DemoSite> demoSite = nullptr);
     ~AppState();
@@ -41,11 +44,23 @@ class AppState {
     // The program's one request engine: every window's requests run there, off the GUI thread.
     RequestEngine& engine() { return *engine_; }
 
+    // The library (shelf, chapter cache, positions), opened on first use. It may be read-only or
+    // unavailable (see Library::state and openProblem); the program reads on without it then.
+    Library& library();
+    // How chapter pages are cleaned, as the configuration says.
+    const ChapterCleaning& cleaning() const { return cleaning_; }
+    // Where library() lives: the user's data folder for the program; tests choose their own.
+    std::filesystem::path libraryFile;
+
     DownloadRequest downloadRequest;
     std::unique_ptr<FileDownloader> fileDownloader;  // no transfer at start; null after clean-up
 
   private:
+    // Declared so that the engine goes first: its last callbacks may still use the library, and
+    // its requests talk to the demo site.
     std::unique_ptr<DemoSite> demoSite_;
+    std::unique_ptr<Library> library_;
+    ChapterCleaning cleaning_;
     std::unique_ptr<RequestEngine> engine_;
     bool exitCleanupDone_ = false;
 };

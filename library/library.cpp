@@ -21,7 +21,7 @@ UnixTime unixNow() {
 }
 
 ChapterCleaning ChapterCleaning::fromConfig(const SiteConfig& config) {
-    return ChapterCleaning{config.brandWords(), {}};
+    return ChapterCleaning{config.brandWords()};
 }
 
 std::string ChapterCleaning::signature() const {
@@ -29,7 +29,7 @@ std::string ChapterCleaning::signature() const {
     Text all = concatTexts(std::to_string(kCleaningRulesVersion), "|");
     for (const Text* word : {&brandWords.latin, &brandWords.chinese, &brandWords.chineseSpaced})
         all += std::to_string(word->size()) + ":" + *word + "|";
-    for (const Text& sentence : adSentences)
+    for (const Text& sentence : brandWords.adSentences)
         all += std::to_string(sentence.size()) + ":" + sentence;
     char out[32];
     std::snprintf(out, sizeof out, "%d-%08x-%zu", kCleaningRulesVersion, pageHash(all), all.size());
@@ -37,10 +37,7 @@ std::string ChapterCleaning::signature() const {
 }
 
 Text ChapterCleaning::textFromPage(std::string_view page) const {
-    Text text = chapterTextFromPage(textOf(page), brandWords);
-    for (const Text& sentence : adSentences)
-        if (!sentence.empty()) text = replaceText(text, sentence, {}, 1, -1, true);
-    return text;
+    return chapterTextFromPage(textOf(page), brandWords);
 }
 
 namespace {

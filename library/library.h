@@ -28,8 +28,7 @@ UnixTime unixNow();
 // What the chapter text is cleaned with. Its signature changes whenever the words or the program's
 // cleaning rules change, and a kept page is then cleaned again before its text is served.
 struct ChapterCleaning {
-    BrandWords brandWords;
-    std::vector<Text> adSentences;  // removed as written (GBK), after the brand words
+    BrandWords brandWords;  // with the advertising sentences of site.ini
 
     static ChapterCleaning fromConfig(const SiteConfig& config);
     std::string signature() const;

@@ -86,7 +86,7 @@ TEST_F(LibraryTest, ChangedBrandWordsCleanTheKeptPageAgain) {
     moved.brandWords.chinese = toGbk("新品牌");
     EXPECT_NE(moved.signature(), demoCleaning().signature());
     EXPECT_EQ(toUtf8(library.lookupChapter(chapterUrl(1), moved)->text), "甲乙  丙丁 广告句。");
-    moved.adSentences.push_back(toGbk("广告句。"));
+    moved.brandWords.adSentences.push_back(toGbk("广告句。"));
     EXPECT_EQ(toUtf8(library.lookupChapter(chapterUrl(1), moved)->text), "甲乙  丙丁 ");
     // And back: the old rules hold again, the page is still there to clean.
     EXPECT_EQ(toUtf8(library.lookupChapter(chapterUrl(1), demoCleaning())->text),
