@@ -12,7 +12,9 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "app/app_state.h"
 #include "app/book_detail_window.h"
@@ -65,6 +67,7 @@ class CatalogueTest : public QObject {
     std::unique_ptr<test::LoopbackServer> site_;
     std::unique_ptr<DemoPages> pages_;  // the demo site's links, for expected values
     bool sawBusy_ = false;
+    std::atomic<int> delayMs_ = 0;  // how long the site takes to answer, as a slow real one does
     QTemporaryDir folder_;
     std::unique_ptr<AppState> state_;
     std::unique_ptr<MainWindow> window_;
@@ -76,8 +79,7 @@ class CatalogueTest : public QObject {
         window_.reset();
         SiteConfig config;
         config.pageTimeLimitSeconds = pageTimeLimitSeconds;
-        state_ = std::make_unique<AppState>(config, site, folder_.path(),
-                                            folder_.path() + "/html");
+        state_ = std::make_unique<AppState>(config, site, folder_.path(), folder_.path() + "/html");
         window_ = std::make_unique<MainWindow>(*state_);
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
@@ -222,6 +224,8 @@ class CatalogueTest : public QObject {
         pages_ = std::make_unique<DemoPages>(catalogue(), demo_.url());
         site_ = std::make_unique<test::LoopbackServer>([this](httplib::Server& server) {
             server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+                if (const int delay = delayMs_.load())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(delay));
                 httplib::Client client("127.0.0.1", demo_.port());
                 client.set_url_encode(false);  // the target goes on exactly as it came
                 const auto answer = client.Get(req.target);
@@ -400,6 +404,67 @@ class CatalogueTest : public QObject {
         QCOMPARE(pageCountText(), QStringLiteral("1"));
         QCOMPARE(pageText(), QStringLiteral("2"));
         QVERIFY(messages_.isEmpty());
+    }
+
+    // On a slow site the window goes on: two quick clicks on "下一页" land two pages on, once; the
+    // last list picked is the one shown; a stopped request changes nothing.
+    void quickClicksAddUpAndStopChangesNothing() {
+        choose(14);
+        const DemoList& genre = *catalogue().listByPrefix(kCatalogueList[14].pathPrefix);
+        delayMs_ = 400;
+        auto* next = control<QPushButton>("NextPageButton");
+        next->click();
+        QVERIFY(window_->loading());
+        next->click();
+        waitLoaded();
+        QCOMPARE(pageText(), QStringLiteral("3"));
+        QCOMPARE(lastTarget(), QStringLiteral("/dudu/list1_3.html"));
+        expectBooks(genre, 60, std::min<int>(30, int(genre.bookIds.size() - 60)));
+        QVERIFY(sawBusy_);
+
+        // Another list picked while one loads: only the last one picked is shown.
+        categoryCombo()->setCurrentIndex(1);
+        emit categoryCombo()->activated(1);
+        categoryCombo()->setCurrentIndex(5);
+        emit categoryCombo()->activated(5);
+        waitLoaded();
+        expectBooks(*catalogue().listByPrefix(kCatalogueList[5].pathPrefix), 0, 30);
+        QCOMPARE(q(window_->currentListUrl()),
+                 q(siteUrl()) + QStringLiteral("/top/allvisit_1.html"));
+
+        // Esc stops a page on its way: the list, the labels and the status stay as they were.
+        const QString firstTitle = cell(0, 1), status = statusText();
+        next->click();
+        QVERIFY(window_->loading());
+        QCOMPARE(statusText(), QStringLiteral("正在读取……"));
+        QTest::keyClick(window_.get(), Qt::Key_Escape);
+        QVERIFY(!window_->loading());
+        QTest::qWait(800);  // the answer would have come by now
+        QCOMPARE(cell(0, 1), firstTitle);
+        QCOMPARE(pageText(), QStringLiteral("1"));
+        QCOMPARE(statusText(), status);
+        QVERIFY(!control<QProgressBar>("BusyIndicator")->isVisible());
+        // The window took input all along: typing while a page loads lands in the box.
+        next->click();
+        QTest::keyClicks(keywordEdit(), QStringLiteral("abc"));
+        QCOMPARE(keywordEdit()->text().right(3), QStringLiteral("abc"));
+        waitLoaded();
+        QCOMPARE(pageText(), QStringLiteral("2"));
+        delayMs_ = 0;
+        QVERIFY(messages_.isEmpty());
+    }
+
+    // A window closed while its request runs is never touched by the answer.
+    void closingTheWindowWhileItLoads() {
+        delayMs_ = 400;
+        choose(1);  // waits: a full load first
+        control<QPushButton>("NextPageButton")->click();
+        QVERIFY(window_->loading());
+        window_.reset();
+        QTest::qWait(800);
+        delayMs_ = 0;
+        QVERIFY(messages_.isEmpty());
+        openWindow(siteUrl());
     }
 
     void searchAnswers() {

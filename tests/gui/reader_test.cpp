@@ -3,8 +3,10 @@
 
 #include <unistd.h>
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMoveEvent>
 #include <QPushButton>
@@ -24,6 +26,7 @@
 #include "app/message_box.h"
 #include "app/qt_text.h"
 #include "app/windows.h"
+#include "bookmarks/bookmark_file.h"
 #include "catalogue/book_page.h"
 #include "commands/desktop_open.h"
 #include "demo/demo_catalogue.h"
@@ -243,6 +246,73 @@ class ReaderTest : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(list->currentItem()->text(0), QStringLiteral("2"), kPageTimeout);
         QVERIFY(fileBytes(pagePath()).size() > (10u << 20));
         QCOMPARE(messages_.size(), 2);
+    }
+
+    // The reader keeps its own book: another book's details opened meanwhile change nothing, and
+    // a bookmark saved then names the reader's book and its chapters.
+    void theReaderKeepsItsOwnBook() {
+        openThroughDetailWindow(demo_books::kFiveHundred, "ReadFirstChapterButton");
+        const CurrentBook reading = reader()->book();
+        const QString caption = reader()->windowTitle();
+        setBook(demo_books::kOneChapterBlank);
+        QTimer::singleShot(0, this, [this] {
+            if (auto* detail = main_->findChild<BookDetailWindow*>()) detail->reject();
+        });
+        windows_->showBookDetail(book_, main_.get());
+        QVERIFY(reader()->book() == reading);
+        QCOMPARE(reader()->windowTitle(), caption);
+
+        reader()->findChild<QAction*>(QStringLiteral("SaveBookmarkMenuItem"))->trigger();
+        QCOMPARE(messages_, QStringList({"保存成功！"}));
+        const Bookmark saved =
+            parseBookmark(readTextFile(bookmarkSlotPath(htmlFolder().toStdString(), 1)));
+        QCOMPARE(saved.bookTitle, reading.title);
+        const auto chapters = chaptersOf(demo_books::kFiveHundred);
+        QCOMPARE(saved.chapters.size(), chapters.size());
+        QCOMPARE(saved.chapters[0].url, chapters[0].url);
+        QCOMPARE(saved.chapterUrl, chapters[0].url);
+    }
+
+    // On a slow site: two quick presses of the next chapter land two chapters on, once; Esc stops
+    // a chapter on its way and changes nothing; a reader closed while it loads is left alone.
+    void slowSiteQuickMovesStopAndClose() {
+        const auto chapters = chaptersOf(demo_books::kFiveHundred);
+        openThroughDetailWindow(demo_books::kFiveHundred, "ReadFirstChapterButton");
+        DemoSite slow(DemoSite::Options{.latencyMs = 400});
+        QVERIFY(slow.start());
+        QTreeWidget* list = chapterList();
+        for (int row = 1; row <= 4; ++row) {
+            QString url = list->topLevelItem(row)->text(2);
+            url.replace(0, static_cast<qsizetype>(site_.url().size()), toQString(slow.url()));
+            list->topLevelItem(row)->setText(2, url);
+        }
+        QSignalSpy loaded(browser(), &QWebEngineView::loadFinished);
+        reader()->nextChapter();
+        reader()->nextChapter();
+        QVERIFY(reader()->loading());
+        QTRY_VERIFY_WITH_TIMEOUT(!reader()->loading(), kPageTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty(), kPageTimeout);
+        QCOMPARE(reader()->selectedRow(), 2);
+        QTest::qWait(200);
+        QCOMPARE(loaded.size(), 1);  // row 1 was never shown
+
+        const Bytes page = fileBytes(pagePath());
+        reader()->nextChapter();
+        QVERIFY(reader()->loading());
+        QCOMPARE(control<QLabel>("ReaderStatusLabel")->text(), QStringLiteral("正在读取……"));
+        QTest::keyClick(reader(), Qt::Key_Escape);
+        QVERIFY(!reader()->loading());
+        QTest::qWait(800);
+        QCOMPARE(reader()->selectedRow(), 2);
+        QCOMPARE(fileBytes(pagePath()), page);
+        QVERIFY(control<QLabel>("ReaderStatusLabel")->text().isEmpty());
+
+        reader()->nextChapter();
+        QVERIFY(reader()->loading());
+        delete reader();
+        QTest::qWait(800);
+        QCOMPARE(fileBytes(pagePath()), page);
+        QVERIFY(messages_.isEmpty());
     }
 
     void nextAndPreviousAtTheEnds() {
