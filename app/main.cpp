@@ -8,7 +8,8 @@
 int main(int /*argc*/, char** argv) {
     // Qt WebEngine refuses to start its sandbox as root.
     if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // No shared GL context at start: the web engine, which needs one, makes it when the reader
+    // first opens, so a program that only browses never loads it.
     int argc = 1;  // the program takes no command-line arguments
     QApplication app(argc, argv);
     const auto state = novel::AppState::forProgram();

@@ -18,9 +18,6 @@
 #include <QShortcut>
 #include <QTimer>
 #include <QTreeWidget>
-#include <QWebEnginePage>
-#include <QWebEngineSettings>
-#include <QWebEngineView>
 #include <algorithm>
 #include <cerrno>
 #include <utility>
@@ -34,7 +31,7 @@
 #include "commands/desktop_open.h"
 #include "reader/chapter.h"
 #include "reader/reader_settings.h"
-#include "reader/reader_web_page.h"
+#include "reader/reader_view.h"
 #include "reader/toc_parser.h"
 #include "web/file_io.h"
 #include "web/request_engine.h"
@@ -220,18 +217,19 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
     const QSize client = size();
     toolbarStripLabel_->setGeometry(0, 0, client.width(), kToolbarHeight);
 
-    readerBrowser_ = named(new QWebEngineView(this), "ReaderBrowser");
-    readerBrowser_->setPage(
-        new ReaderWebPage(QUrl::fromLocalFile(pathText(readerPagePath())), readerBrowser_));
-    readerBrowser_->settings()->setDefaultTextEncoding(QStringLiteral("GBK"));
-    // The page's own script scrolls it and keeps its context menu away.
-    readerBrowser_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
-    // The reader page is a local file that needs nothing but itself.
-    readerBrowser_->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls,
-                                             false);
-    readerBrowser_->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls,
-                                             false);
-    readerBrowser_->setContextMenuPolicy(Qt::NoContextMenu);
+    // The web engine loads with the first reader; without it the reader says why and still lists
+    // the chapters.
+    QString viewProblem;
+    view_ = createReaderView(QUrl::fromLocalFile(pathText(readerPagePath())), &openWebPage, this,
+                             &viewProblem);
+    if (view_) {
+        readerBrowser_ = view_->widget();
+    } else {
+        auto* missing = new QLabel(QStringLiteral("无法显示章节：%1").arg(viewProblem), this);
+        missing->setAlignment(Qt::AlignCenter);
+        missing->setWordWrap(true);
+        readerBrowser_ = named(missing, "ReaderBrowser");
+    }
 
     chapterList_ = named(new QTreeWidget(this), "ChapterList");
     setUpReportList(chapterList_, {{QStringLiteral("ID"), 0},
@@ -301,7 +299,7 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
     connect(downloadBookButton_, &QPushButton::clicked, this, &ReaderWindow::showDownloadWindow);
     connect(hideChapterListCheck_, &QCheckBox::clicked, this,
             &ReaderWindow::onHideChapterListClicked);
-    connect(readerBrowser_, &QWebEngineView::loadFinished, this, &ReaderWindow::findDocumentWindow);
+    if (view_) view_->onLoadFinished([this](bool ok) { findDocumentWindow(ok); });
     connect(chapterList_, &QTreeWidget::itemDoubleClicked, this,
             &ReaderWindow::readSelectedChapter);
     connect(chapterList_, &QTreeWidget::customContextMenuRequested, this,
@@ -502,7 +500,7 @@ void ReaderWindow::setTemplates(const ReaderTemplates& templates) {
     pageScriptTemplate_->setTemplateText(templates.script);
     // The browser waits for the next page in the page's own colour, not in white.
     const QColor background(toQString(styleOf(templates).background));
-    if (background.isValid()) readerBrowser_->page()->setBackgroundColor(background);
+    if (background.isValid() && view_) view_->setPageBackground(background);
 }
 
 void ReaderWindow::showChapter(int row, std::function<void()> shown) {
@@ -521,7 +519,7 @@ void ReaderWindow::showChapter(int row, std::function<void()> shown) {
                                   .arg(pathText(file), fileErrorText(error)));
             return;
         }
-        readerBrowser_->load(QUrl::fromLocalFile(pathText(file)));
+        if (view_) view_->load(QUrl::fromLocalFile(pathText(file)));
         if (shown) shown();
     };
     if (url.empty()) {
@@ -773,10 +771,10 @@ void ReaderWindow::saveReaderSettings() {
     const std::error_code pageError =
         title.empty() ? writeFileAtomically(file, {})
                       : writeReaderPage(file, save.templates, title, chapterText_);
-    if (readerBrowser_->url().isEmpty())
-        readerBrowser_->load(QUrl::fromLocalFile(pathText(file)));
-    else
-        readerBrowser_->reload();
+    if (view_ && view_->url().isEmpty())
+        view_->load(QUrl::fromLocalFile(pathText(file)));
+    else if (view_)
+        view_->reload();
     if (pageError) {
         showMessage(this,
                     QStringLiteral("设置已保存，但无法写入阅读页面 %1（%2）。")

@@ -23,13 +23,13 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 class QTreeWidget;
-class QWebEngineView;
 
 namespace novel {
 
 class AppState;
 class ClickableLabel;
 class PageRequest;
+class ReaderView;
 struct FetchResult;
 class TemplateEdit;
 
@@ -165,7 +165,8 @@ class ReaderWindow : public QWidget {
     QPushButton* downloadBookButton_;
     QCheckBox* hideChapterListCheck_;
 
-    QWebEngineView* readerBrowser_;
+    QWidget* readerBrowser_;      // the web view, or a note saying why there is none
+    ReaderView* view_ = nullptr;  // the web view's interface; it goes with the widget
     QTreeWidget* chapterList_;
     QLabel* readerStatusLabel_;
     QProgressBar* busyIndicator_;
