@@ -37,6 +37,12 @@ if(NOT result EQUAL 2)
     fail("installed novel without arguments ended with ${result}, not 2")
 endif()
 
+# The web engine module, where the installed program looks for it when the reader opens.
+get_filename_component(module ${root}/bin/${MODULE_FROM_BIN}/libnovelreader_webview.so ABSOLUTE)
+if(NOT EXISTS ${module})
+    fail("missing the web view module ${module}")
+endif()
+
 # The folder the program looks for beside its bin folder to know it is installed.
 get_filename_component(data ${root}/bin/${DATA_FROM_BIN} ABSOLUTE)
 if(NOT EXISTS ${data}/help.html OR NOT data STREQUAL "${root}/share/novelreader")
