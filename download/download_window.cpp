@@ -27,7 +27,7 @@ namespace {
 enum FormatChoice { kTxtGbk, kTxtUtf8, kEpub };
 
 // Titles listed in the message about missing chapters; more are summed up.
-constexpr int kListedMissing = 10;
+constexpr int kListedMissing = 6;
 
 QString missingMessage(const BookSessionResult& result) {
     QStringList titles;
@@ -51,7 +51,7 @@ DownloadWindow::DownloadWindow(CurrentBook book, AppState& state, QWidget* paren
     setWindowFlag(Qt::Window);
     setWindowTitle(QStringLiteral("澄卷小说下载阅读助手"));
     // The progress display, then the chapters, the choices, the outcome and the buttons.
-    setFixedSize(clientSizeFor(390, 258));
+    setFixedSize(clientSizeFor(390, 296));
     const int width = this->width();
 
     downloadProgress_ = named(new QProgressBar(this), "DownloadProgress");
@@ -99,18 +99,18 @@ DownloadWindow::DownloadWindow(CurrentBook book, AppState& state, QWidget* paren
     resultLabel_->setWordWrap(true);
     resultLabel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     resultLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    resultLabel_->setGeometry(14, 120, width - 28, 58);
+    resultLabel_->setGeometry(14, 120, width - 28, 94);
 
     cancelDownloadButton_ =
         named(new QPushButton(QStringLiteral("取消下载"), this), "CancelDownloadButton");
-    cancelDownloadButton_->setGeometry(width - 96, 184, 84, 26);
+    cancelDownloadButton_->setGeometry(width - 96, 222, 84, 26);
     startDownloadButton_ =
         named(new QPushButton(QStringLiteral("开始下载"), this), "StartDownloadButton");
-    startDownloadButton_->setGeometry(width - 188, 184, 84, 26);
+    startDownloadButton_->setGeometry(width - 188, 222, 84, 26);
     startDownloadButton_->setDefault(true);
     retryMissingButton_ =
         named(new QPushButton(QStringLiteral("重新下载缺失章节"), this), "RetryMissingButton");
-    retryMissingButton_->setGeometry(width - 240, 184, 136, 26);
+    retryMissingButton_->setGeometry(width - 240, 222, 136, 26);
     retryMissingButton_->hide();
 
     downloadTimer_ = named(new QTimer(this), "DownloadTimer");
