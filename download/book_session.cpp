@@ -99,9 +99,10 @@ BookSession::~BookSession() {
     cancel();
 }
 
+// The package transfer is stopped by the run's own thread (it looks at the flag five times a
+// second): stopping the downloader from here too would have two threads join its worker at once.
 void BookSession::cancel() {
     cancelled_ = true;
-    if (downloader_.running()) downloader_.stop();
     source_->cancelAll();
 }
 
@@ -114,38 +115,6 @@ void BookSession::report() {
     }
     progress_(copy);
 }
-
-namespace {
-
-// A page through the engine that a cancel of the session ends.
-FetchResult fetchUnlessCancelled(RequestEngine& engine, FetchRequest request,
-                                 const std::atomic<bool>& cancelled) {
-    struct Wait {
-        std::mutex mutex;
-        std::condition_variable done;
-        std::optional<FetchResult> result;
-    };
-    auto wait = std::make_shared<Wait>();
-    const RequestId id = engine.submit(std::move(request), [wait](FetchResult r) {
-        std::lock_guard lock(wait->mutex);
-        wait->result = std::move(r);
-        wait->done.notify_all();
-    });
-    std::unique_lock lock(wait->mutex);
-    bool asked = false;
-    while (!wait->result) {
-        wait->done.wait_for(lock, std::chrono::milliseconds(100));
-        if (cancelled && !asked) {
-            asked = true;
-            lock.unlock();
-            engine.cancel(id);
-            lock.lock();
-        }
-    }
-    return std::move(*wait->result);
-}
-
-}  // namespace
 
 Text BookSession::readPackage(const BookInfo& book, const fs::path& base, std::string* problem) {
     const BookDownloadPaths paths = bookDownloadPaths(base, book.title);
@@ -179,7 +148,6 @@ Text BookSession::readPackage(const BookInfo& book, const fs::path& base, std::s
 }
 
 BookSessionResult BookSession::run(const BookInfo& book, const BookSessionOptions& options) {
-    cancelled_ = false;
     state_ = BookProgress{};
     BookSessionResult result;
     auto cancelledResult = [&] {
@@ -200,9 +168,8 @@ BookSessionResult BookSession::run(const BookInfo& book, const BookSessionOption
     std::vector<ChapterEntry> chapters = book.chapters;
     if (chapters.empty()) {
         report();
-        const FetchResult toc = fetchUnlessCancelled(
-            engine_, {trimBlanks(book.tocUrl), RequestStyle::Plain, RequestPriority::User},
-            cancelled_);
+        const FetchResult toc = engine_.fetch(
+            {trimBlanks(book.tocUrl), RequestStyle::Plain, RequestPriority::User}, cancelled_);
         if (cancelled_) return cancelledResult();
         const Text base =
             book.chapterBaseUrl.empty() ? bookUrlStem(book.bookUrl) : book.chapterBaseUrl;
@@ -324,9 +291,8 @@ BookSessionResult BookSession::run(const BookInfo& book, const BookSessionOption
         epub.author = toUtf8(book.author);
         epub.identifier = bookIdentifier(book.bookUrl.empty() ? book.tocUrl : book.bookUrl);
         if (!book.coverUrl.empty()) {
-            const FetchResult cover = fetchUnlessCancelled(
-                engine_, {trimBlanks(book.coverUrl), RequestStyle::Page, RequestPriority::User},
-                cancelled_);
+            const FetchResult cover = engine_.fetch(
+                {trimBlanks(book.coverUrl), RequestStyle::Page, RequestPriority::User}, cancelled_);
             if (cancelled_) return cancelledResult();
             if (cover.ok()) epub.cover = cover.body;
         }

@@ -119,7 +119,9 @@ struct BookSessionResult {
 
 // Runs one book download. run() blocks its caller; the window runs it on a thread of its own and
 // hands the callbacks (which come on that thread or the engine's) to the GUI thread. cancel() may
-// be called from any thread; the run then ends soon with `cancelled` and writes nothing.
+// be called from any thread; the run then ends soon with `cancelled` and writes nothing. A session
+// stays cancelled, so a cancel that comes before run() has begun is not lost: a new run needs a
+// new session.
 //
 // Without a cache, a rerun fills in only what the last run lacked: the book's earlier TXT file
 // (TITLE.txt in its folder, GBK or UTF-8) is read back, and every chapter it holds (not a mark) is

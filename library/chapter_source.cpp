@@ -3,7 +3,8 @@
 namespace novel {
 
 ChapterRead readChapter(Library* library, RequestEngine& engine, const std::string& url,
-                        const ChapterCleaning& cleaning, bool refresh) {
+                        const ChapterCleaning& cleaning, bool refresh,
+                        const std::atomic<bool>* cancelled) {
     ChapterRead read;
     auto fromLibrary = [&] {
         if (!library) return false;
@@ -15,7 +16,12 @@ ChapterRead readChapter(Library* library, RequestEngine& engine, const std::stri
     };
     if (!refresh && fromLibrary()) return read;
 
-    read.fetch = engine.fetch({url, RequestStyle::Page, RequestPriority::User});
+    const FetchRequest request{url, RequestStyle::Page, RequestPriority::User};
+    read.fetch = cancelled ? engine.fetch(request, *cancelled) : engine.fetch(request);
+    if (read.fetch.cancelled) {
+        read.problem = "已取消";
+        return read;
+    }
     if (read.fetch.ok() && !read.fetch.body.empty()) {
         read.text = cleaning.textFromPage(read.fetch.body);
         // Only a page that holds a chapter is worth keeping; a failed store costs nothing now.

@@ -2,6 +2,7 @@
 // Reading a chapter through the library: the kept copy when there is one, else the site, keeping
 // what it sends. The reader and `novel chapter` both read chapters this way.
 
+#include <atomic>
 #include <string>
 
 #include "library/library.h"
@@ -19,8 +20,10 @@ struct ChapterRead {
 
 // `library` may be null (no library this run). Without `refresh` a kept chapter is served without
 // any request; with it the site is asked first. When the site cannot give the page, a kept copy is
-// served all the same. Blocks: not for the engine's own thread.
+// served all the same. Blocks: not for the engine's own thread. `cancelled`, when given, ends
+// the wait for the site soon after it becomes true (the read then has fetch.cancelled set).
 ChapterRead readChapter(Library* library, RequestEngine& engine, const std::string& url,
-                        const ChapterCleaning& cleaning, bool refresh = false);
+                        const ChapterCleaning& cleaning, bool refresh = false,
+                        const std::atomic<bool>* cancelled = nullptr);
 
 }  // namespace novel

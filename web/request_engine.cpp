@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <deque>
 #include <future>
 #include <map>
@@ -419,6 +420,39 @@ FetchResult RequestEngine::fetch(FetchRequest request) {
     submit(std::move(request),
            [&outcome](FetchResult result) { outcome.set_value(std::move(result)); });
     return future.get();
+}
+
+FetchResult RequestEngine::fetch(FetchRequest request, const std::atomic<bool>& cancelled) {
+    if (std::this_thread::get_id() == impl_->worker.get_id()) {
+        FetchResult refused;
+        refused.problem = kCannotStart;
+        return refused;
+    }
+    struct Wait {
+        std::mutex mutex;
+        std::condition_variable done;
+        std::optional<FetchResult> result;
+    };
+    // Shared: the callback may still be on its way out when the wait returns.
+    auto wait = std::make_shared<Wait>();
+    const RequestId id = submit(std::move(request), [wait](FetchResult r) {
+        std::lock_guard lock(wait->mutex);
+        wait->result = std::move(r);
+        wait->done.notify_all();
+    });
+    std::unique_lock lock(wait->mutex);
+    bool asked = false;
+    // The flag has no way to wake this wait, so it is looked at a few times a second.
+    while (!wait->result) {
+        wait->done.wait_for(lock, std::chrono::milliseconds(50));
+        if (cancelled && !asked) {
+            asked = true;
+            lock.unlock();
+            cancel(id);
+            lock.lock();
+        }
+    }
+    return std::move(*wait->result);
 }
 
 }  // namespace novel

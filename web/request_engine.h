@@ -4,6 +4,7 @@
 // reason there are none. Passing failures (time-outs, broken connections, 429 and 5xx answers) are
 // tried again after a pause; the page time limit bounds a request with all its attempts.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -64,6 +65,9 @@ class RequestEngine {
     void cancel(RequestId id);
     // Blocking convenience for the command-line tool and tests.
     FetchResult fetch(FetchRequest request);
+    // The same wait for a worker of one's own, ended (with a cancelled result) soon after
+    // `cancelled` becomes true.
+    FetchResult fetch(FetchRequest request, const std::atomic<bool>& cancelled);
 
   private:
     struct Impl;

@@ -1,7 +1,10 @@
 #include "download/book_session.h"
 
+#include <future>
+
 #include <gtest/gtest.h>
 
+#include "download/cached_chapter_source.h"
 #include "support/loopback_server.h"
 #include "support/temp_dir.h"
 #include "support/test_book_site.h"
@@ -157,6 +160,47 @@ TEST_F(BookSessionTest, EpubWithCoverAndCancel) {
     EXPECT_FALSE(cancelled.written);
     EXPECT_FALSE(fs::exists(cancelled.file));
     EXPECT_TRUE(fs::exists(run.result.file));
+}
+
+TEST_F(BookSessionTest, ThroughTheLibraryTheSiteIsAskedOnlyForWhatItLacks) {
+    site.chapterCount = 6;
+    site.packageMissing = true;
+    LoopbackServer server([&](httplib::Server& s) { site.addRoutes(s); });
+    Library library(dir.path() / "library.db", server.url(""));
+    RequestEngine engine(quickRetries());
+    const ChapterCleaning cleaning{SiteConfig{}.brandWords()};
+    BookInfo book;
+    book.title = toGbk("测试之书");
+    book.bookUrl = server.url("/book/7.html");
+    book.tocUrl = server.url("/book/7/index.html");
+    book.txtPackageUrl = server.url("/modules/article/packdown_txt_7.txt");
+    BookSessionOptions epub;
+    epub.base = dir.path();
+    epub.format = BookFormat::Epub;  // no earlier TXT to take chapters from
+    for (int run = 0; run < 2; ++run) {
+        site.clearPageRequests();
+        FileDownloader downloader;
+        CachedChapterSource source(&library, engine, cleaning);
+        BookSession session(engine, downloader, SiteConfig{}.brandWords(), &source);
+        const BookSessionResult result = session.run(book, epub);
+        ASSERT_TRUE(result.complete()) << result.error;
+        EXPECT_EQ(result.fromPages, 6);
+        EXPECT_EQ(site.pageRequests().size(), run == 0 ? 6u : 0u);
+    }
+
+    // A read under way ends cancelled; one begun after the cancel never reaches the site.
+    site.latency = std::chrono::milliseconds(2000);
+    site.clearPageRequests();
+    CachedChapterSource uncached(nullptr, engine, cleaning);
+    const ChapterEntry chapter{"1", toGbk("第1章 标题1"), server.url("/book/7/1.html")};
+    std::promise<ChapterFetch> first, later;
+    uncached.fetch(chapter, [&](ChapterFetch f) { first.set_value(std::move(f)); });
+    while (site.pageRequests().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    uncached.cancelAll();
+    uncached.fetch(chapter, [&](ChapterFetch f) { later.set_value(std::move(f)); });
+    EXPECT_TRUE(first.get_future().get().cancelled);
+    EXPECT_TRUE(later.get_future().get().cancelled);
+    EXPECT_EQ(site.pageRequests().size(), 1u);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The whole-book download through its window: progress, the cleaned book, and every way a
 // transfer can fail without losing the copy of the book that was already there.
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QPointer>
@@ -24,6 +26,7 @@
 #include "gui_test.h"
 #include "support/download_faults.h"
 #include "support/loopback_server.h"
+#include "support/test_book_site.h"
 #include "web/file_io.h"
 
 namespace novel {
@@ -107,6 +110,22 @@ CurrentBook bookOf(const Text& title, const Text& txtPackageUrl) {
     book.title = title;
     book.txtPackageUrl = txtPackageUrl;
     return book;
+}
+
+// The test site's book as the reader holds it: with its table of contents.
+CurrentBook siteBook(const test::LoopbackServer& server) {
+    CurrentBook book;
+    book.title = toGbk("测试之书");
+    book.bookUrl = server.url("/book/7.html");
+    book.bookUrlStem = bookUrlStem(book.bookUrl);
+    book.tocUrl = tocUrlOf(book.bookUrl);
+    book.txtPackageUrl = server.url("/modules/article/packdown_txt_7.txt");
+    return book;
+}
+
+std::vector<int> sorted(std::vector<int> v) {
+    std::sort(v.begin(), v.end());
+    return v;
 }
 
 }  // namespace
@@ -240,6 +259,12 @@ class DownloadWindowTest : public QObject {
         window.show();
         auto* adRemoval = window.findChild<QLabel*>("AdRemovalLabel");
         QCOMPARE(adRemoval->text(), QStringLiteral("正在下载星河 彼岸，请稍候......"));
+        // Without its table of contents the book cannot be checked, and the window says so.
+        QVERIFY(!window.findChild<QCheckBox*>("CheckTableOfContentsCheck")->isEnabled());
+        QVERIFY(window.findChild<QLabel*>("ResultLabel")
+                    ->text()
+                    .contains(QStringLiteral("无法核对目录，只下载TXT包")));
+        QVERIFY(window.findChild<QPushButton*>("StartDownloadButton")->isHidden());
         QVERIFY(adRemoval->isHidden());
         QTRY_VERIFY_WITH_TIMEOUT(!messages_.empty(), 30000);
         QVERIFY(!adRemoval->isHidden());
@@ -358,6 +383,150 @@ class DownloadWindowTest : public QObject {
         QTRY_VERIFY(!watched);
         QVERIFY(!fs::exists(bookFolder("新书")));
         QVERIFY(fs::exists(bookFolder("样书") / "样书.txt"));
+    }
+
+    void checkedDownloadGivesEveryChapterOfTheTableInOrder() {
+        test::TestBookSite site;
+        site.notInPackage = {3, 7};
+        test::LoopbackServer server([&](httplib::Server& s) { site.addRoutes(s); });
+        auto state = makeState();
+        DownloadWindow window(siteBook(server), *state);
+        window.show();
+        auto* check = window.findChild<QCheckBox*>("CheckTableOfContentsCheck");
+        QVERIFY(check->isChecked() && check->isEnabled());
+        QVERIFY(messages_.empty());  // it waits for the choice
+        window.findChild<QPushButton*>("StartDownloadButton")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!messages_.empty(), 30000);
+        const fs::path file = bookFolder("测试之书") / "测试之书.txt";
+        QCOMPARE(messages_[0].text,
+                 QStringLiteral("下载完成！保存在") + QString::fromStdString(file.string()));
+        QCOMPARE(messages_[0].caption, QStringLiteral("完成!"));
+        QTRY_VERIFY(!window.isVisible());
+        QCOMPARE(toUtf8(readFileBytes(file)), site.package(true));
+        QCOMPARE(sorted(site.pageRequests()), (std::vector<int>{3, 7}));
+        QCOMPARE(window.findChild<QLabel*>("ChapterProgressLabel")->text(),
+                 QStringLiteral("已下载 10/10 章"));
+        QCOMPARE(filesUnder(cwd() / "下载小说"),
+                 std::vector<fs::path>{fs::path("测试之书/测试之书.txt")});
+    }
+
+    void aFailingChapterIsListedAndTheRetryFillsIt() {
+        test::TestBookSite site;
+        site.notInPackage = {2, 5};
+        site.failures = {{5, -1}};
+        test::LoopbackServer server([&](httplib::Server& s) { site.addRoutes(s); });
+        auto state = makeState();
+        DownloadWindow window(siteBook(server), *state);
+        window.show();
+        window.findChild<QPushButton*>("StartDownloadButton")->click();
+        auto* retry = window.findChild<QPushButton*>("RetryMissingButton");
+        auto* result = window.findChild<QLabel*>("ResultLabel");
+        QTRY_VERIFY_WITH_TIMEOUT(retry->isVisible(), 30000);
+        const fs::path file = bookFolder("测试之书") / "测试之书.txt";
+        QVERIFY2(
+            result->text().startsWith(QStringLiteral("本书有 1 章未能下载：第5章 标题5\n已保存在") +
+                                      QString::fromStdString(file.string())),
+            qPrintable(result->text()));
+        QVERIFY(messages_.empty());
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.findChild<QPushButton*>("CancelDownloadButton")->text(),
+                 QStringLiteral("关闭"));
+        const std::string marked = toUtf8(readFileBytes(file));
+        QVERIFY(marked.find("第5章 标题5\r\n【本章缺失：") != std::string::npos);
+        QVERIFY(marked.find("第2章的第3段文字。") != std::string::npos);
+
+        // The page works again: the retry asks for it alone and the mark goes.
+        site.failures[5] = 0;
+        site.clearPageRequests();
+        retry->click();
+        QVERIFY(retry->isHidden());
+        QTRY_VERIFY_WITH_TIMEOUT(!messages_.empty(), 30000);
+        QCOMPARE(messages_[0].caption, QStringLiteral("完成!"));
+        QCOMPARE(site.pageRequests(), std::vector<int>{5});
+        QCOMPARE(toUtf8(readFileBytes(file)), site.package(true));
+    }
+
+    void epubIsWrittenAndASecondRunTakesThePagesFromTheLibrary() {
+        test::TestBookSite site;
+        site.notInPackage = {4, 6};
+        test::LoopbackServer server([&](httplib::Server& s) { site.addRoutes(s); });
+        auto state = makeState();
+        const fs::path file = bookFolder("测试之书") / "测试之书.epub";
+        for (int run = 0; run < 2; ++run) {
+            messages_.clear();
+            site.clearPageRequests();
+            DownloadWindow window(siteBook(server), *state);
+            window.show();
+            auto* check = window.findChild<QCheckBox*>("CheckTableOfContentsCheck");
+            check->setChecked(false);
+            window.findChild<QComboBox*>("FormatCombo")->setCurrentIndex(2);
+            QVERIFY(check->isChecked());  // an EPUB is laid out by the table
+            QVERIFY(!check->isEnabled());
+            window.findChild<QPushButton*>("StartDownloadButton")->click();
+            QTRY_VERIFY_WITH_TIMEOUT(!messages_.empty(), 30000);
+            QCOMPARE(messages_[0].text,
+                     QStringLiteral("下载完成！保存在") + QString::fromStdString(file.string()));
+            QVERIFY(readFileBytes(file).starts_with("PK"));
+            // An EPUB has no earlier TXT to draw on: the second run finds the pages kept.
+            const std::vector<int> asked = run == 0 ? std::vector<int>{4, 6} : std::vector<int>();
+            QCOMPARE(sorted(site.pageRequests()), asked);
+        }
+        QCOMPARE(filesUnder(cwd() / "下载小说"),
+                 std::vector<fs::path>{fs::path("测试之书/测试之书.epub")});
+    }
+
+    void checkOffIsThePlainDownloadInEitherEncoding() {
+        test::TestBookSite site;
+        site.notInPackage = {3};
+        test::LoopbackServer server([&](httplib::Server& s) { site.addRoutes(s); });
+        const fs::path file = bookFolder("测试之书") / "测试之书.txt";
+        for (int format : {0, 1}) {
+            messages_.clear();
+            auto state = makeState();
+            DownloadWindow window(siteBook(server), *state);
+            window.show();
+            window.findChild<QCheckBox*>("CheckTableOfContentsCheck")->setChecked(false);
+            window.findChild<QComboBox*>("FormatCombo")->setCurrentIndex(format);
+            window.findChild<QPushButton*>("StartDownloadButton")->click();
+            QTRY_VERIFY_WITH_TIMEOUT(!messages_.empty(), 30000);
+            QCOMPARE(messages_[0].text,
+                     QStringLiteral("下载完成！保存在") + QString::fromStdString(file.string()));
+            QCOMPARE(state->downloadRequest.sourceUrl, siteBook(server).txtPackageUrl);
+            const Bytes bytes = readFileBytes(file);
+            // The package as it is, chapter 3 still lacking.
+            QCOMPARE(format == 0 ? toUtf8(bytes) : bytes, site.package());
+        }
+        QVERIFY(site.pageRequests().empty());
+    }
+
+    void cancellingASessionRemovesItsLeftoversAndKeepsAnOlderCopy() {
+        test::TestBookSite site;
+        site.chapterCount = 40;
+        site.packageMissing = true;
+        site.latency = 300ms;
+        test::LoopbackServer server([&](httplib::Server& s) { site.addRoutes(s); });
+        auto state = makeState();
+        for (const char* title : {"测试之书", "新书"}) {
+            if (std::string(title) == "测试之书") writeOldBook(title);
+            CurrentBook book = siteBook(server);
+            book.title = toGbk(title);
+            auto* window = new DownloadWindow(book, *state);
+            window->setAttribute(Qt::WA_DeleteOnClose);
+            window->show();
+            window->findChild<QPushButton*>("StartDownloadButton")->click();
+            auto* chapters = window->findChild<QLabel*>("ChapterProgressLabel");
+            QTRY_VERIFY_WITH_TIMEOUT(chapters->text().startsWith(QStringLiteral("已下载 ")), 30000);
+            QVERIFY(fs::exists(bookFolder(title)));
+            QPointer<DownloadWindow> watched(window);
+            window->findChild<QPushButton*>("CancelDownloadButton")->click();
+            QTRY_VERIFY(!watched);
+        }
+        QTest::qWait(100);  // anything still queued finds no window
+        QVERIFY(messages_.empty());
+        QCOMPARE(filesUnder(cwd() / "下载小说"),
+                 std::vector<fs::path>{fs::path("测试之书/测试之书.txt")});
+        QCOMPARE(readFileBytes(bookFolder("测试之书") / "测试之书.txt"),
+                 Bytes("an older, good copy of the book"));
     }
 
     // Runs the real message loop, so it comes last.

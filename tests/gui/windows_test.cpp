@@ -224,14 +224,23 @@ class WindowsTest : public QObject {
         DownloadWindow window(CurrentBook{}, state_);
         setMessageHook({});
         QCOMPARE(window.windowTitle(), QStringLiteral("澄卷小说下载阅读助手"));
-        QCOMPARE(window.size(), clientSizeFor(390, 140));
+        // Grown below the progress display by the chapters, the choices and the outcome.
+        QCOMPARE(window.size(), clientSizeFor(390, 296));
         QVERIFY(isFixed(window));
         expectControls(window, {{"DownloadProgress", "QProgressBar"},
                                 {"CancelDownloadButton", "QPushButton"},
                                 {"FileSizeLabel", "QLabel"},
                                 {"DownloadedLabel", "QLabel"},
                                 {"AdRemovalLabel", "QLabel"},
-                                {"DownloadTimer", "QTimer"}});
+                                {"DownloadTimer", "QTimer"},
+                                {"ChapterProgressLabel", "QLabel"},
+                                {"CheckTableOfContentsCheck", "QCheckBox"},
+                                {"FormatCombo", "QComboBox"},
+                                {"ResultLabel", "QLabel"},
+                                {"StartDownloadButton", "QPushButton"},
+                                {"RetryMissingButton", "QPushButton"}});
+        QCOMPARE(itemsOf(window.findChild<QComboBox*>("FormatCombo")),
+                 QStringList({"TXT（GBK）", "TXT（UTF-8）", "EPUB"}));
         auto* progress = window.findChild<QProgressBar*>("DownloadProgress");
         QCOMPARE(progress->minimum(), 0);
         QCOMPARE(progress->maximum(), 100);
