@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPropertyAnimation>
 #include <QTimer>
+#include <QVariant>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <QWidget>
@@ -19,6 +20,7 @@ constexpr int kLineShownMs = 2500;
 constexpr int kFadeMs = 800;
 // A change of fewer percent than this is the page's own scrolling, not a page turned.
 constexpr int kWakeStep = 3;
+constexpr int kPollMs = 1000;
 
 }  // namespace
 
@@ -57,6 +59,10 @@ ImmersiveMode::ImmersiveMode(QWidget* window, QWebEngineView* view,
     idle_->setSingleShot(true);
     idle_->setInterval(kLineShownMs);
     connect(idle_, &QTimer::timeout, fade_, [this] { fade_->start(); });
+    // Scrolling by the page's own script or a selection drag reports no event worth trusting.
+    poll_ = new QTimer(this);
+    poll_->setInterval(kPollMs);
+    connect(poll_, &QTimer::timeout, this, &ImmersiveMode::refresh);
     setColors(QColor(Qt::white), QColor(Qt::darkGray));
 
     QWebEnginePage* page = view->page();
@@ -68,18 +74,6 @@ ImmersiveMode::ImmersiveMode(QWidget* window, QWebEngineView* view,
 void ImmersiveMode::setColors(const QColor& background, const QColor& text) {
     line_->setStyleSheet(QStringLiteral("QLabel{background:%1;color:%2;font-size:13px;}")
                              .arg(background.name(), text.name()));
-}
-
-int ImmersiveMode::percent() const {
-    if (!view_) return 0;
-    const QWebEnginePage* page = view_->page();
-    const double zoom = view_->zoomFactor() > 0 ? view_->zoomFactor() : 1.0;
-    return chapterPercent(page->scrollPosition().y(), page->contentsSize().height(),
-                          view_->height() / zoom);
-}
-
-QString ImmersiveMode::progressText() const {
-    return readingProgressText(place_ ? place_() : ReadingPlace{}, percent());
 }
 
 void ImmersiveMode::enter() {
@@ -101,6 +95,7 @@ void ImmersiveMode::enter() {
     line_->raise();
     shownPercent_ = -1;
     refresh();
+    poll_->start();
     view_->setFocus();
     emit activeChanged(true);
 }
@@ -109,6 +104,7 @@ void ImmersiveMode::leave() {
     if (!active_) return;
     active_ = false;
     idle_->stop();
+    poll_->stop();
     fade_->stop();
     line_->hide();
     for (const QPointer<QWidget>& widget : hidden_)
@@ -142,8 +138,22 @@ void ImmersiveMode::flash(const QString& text) {
 }
 
 void ImmersiveMode::refresh() {
+    if (!active_ || !view_) return;
+    // The view's own scroll position follows the page's frames and lags behind; the page knows.
+    QPointer<ImmersiveMode> self(this);
+    view_->page()->runJavaScript(
+        QStringLiteral("[window.scrollY,(document.scrollingElement||document.documentElement)"
+                       ".scrollHeight,window.innerHeight]"),
+        [self](const QVariant& answer) {
+            const QVariantList numbers = answer.toList();
+            if (!self || numbers.size() != 3) return;
+            self->update(chapterPercent(numbers[0].toDouble(), numbers[1].toDouble(),
+                                        numbers[2].toDouble()));
+        });
+}
+
+void ImmersiveMode::update(int now) {
     if (!active_) return;
-    const int now = percent();
     const QString text = readingProgressText(place_ ? place_() : ReadingPlace{}, now);
     // The line comes back for a new chapter or a page turned, not for each step of the page's
     // own slow scrolling, which would keep it in sight for good.

@@ -49,18 +49,18 @@ class ImmersiveMode : public QObject {
     void fitView();
     // Colours of the progress line: the page's own background and a quieter text colour.
     void setColors(const QColor& background, const QColor& text);
-    // Shows `text` on the progress line for a while (a hint while the status line is hidden).
+    // Shows `text` on the progress line for a while (a hint while the status line is hidden);
+    // an empty text shows the progress again.
     void flash(const QString& text);
-    // The progress line as it reads now.
-    QString progressText() const;
 
   signals:
     void activeChanged(bool active);
 
   private:
+    // Asks the page how far it is scrolled, then updates the line.
     void refresh();
+    void update(int percent);
     void showLine(const QString& text);
-    int percent() const;
 
     QWidget* window_;
     QPointer<QWebEngineView> view_;
@@ -69,6 +69,7 @@ class ImmersiveMode : public QObject {
     QGraphicsOpacityEffect* opacity_;
     QPropertyAnimation* fade_;
     QTimer* idle_;
+    QTimer* poll_;
     bool active_ = false;
     int shownPercent_ = -1;  // the percentage the line last came back for
     QString shownPlace_;     // the chapter part of that line

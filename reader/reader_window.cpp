@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -181,17 +182,34 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
         named(new QPushButton(QStringLiteral("下载本书"), this), "DownloadBookButton");
     hideChapterListCheck_ =
         named(new QCheckBox(QStringLiteral("隐藏章节列表"), this), "HideChapterListCheck");
-    themeCaptionLabel_ = named(new QLabel(QStringLiteral("主题："), this), "ThemeCaptionLabel");
-    themeCombo_ = named(new QComboBox(this), "ThemeCombo");
+    // The toolbar is full at the window's first size: the reading controls sit at the right of
+    // the status line instead.
+    readingBar_ = named(new QWidget(this), "ReadingBar");
+    themeCaptionLabel_ =
+        named(new QLabel(QStringLiteral("主题："), readingBar_), "ThemeCaptionLabel");
+    themeCombo_ = named(new QComboBox(readingBar_), "ThemeCombo");
     for (const ReaderTheme& theme : readerThemes())
         themeCombo_->addItem(QString::fromUtf8(theme.name.data(), qsizetype(theme.name.size())));
     themeCombo_->setFixedWidth(54);
-    layoutButton_ = named(new QPushButton(QStringLiteral("版式"), this), "LayoutButton");
+    layoutButton_ = named(new QPushButton(QStringLiteral("版式"), readingBar_), "LayoutButton");
     prevChapterButton_ =
-        named(new QPushButton(QStringLiteral("上一章"), this), "PrevChapterButton");
+        named(new QPushButton(QStringLiteral("上一章"), readingBar_), "PrevChapterButton");
     nextChapterButton_ =
-        named(new QPushButton(QStringLiteral("下一章"), this), "NextChapterButton");
-    immersiveButton_ = named(new QPushButton(QStringLiteral("全屏阅读"), this), "ImmersiveButton");
+        named(new QPushButton(QStringLiteral("下一章"), readingBar_), "NextChapterButton");
+    immersiveButton_ =
+        named(new QPushButton(QStringLiteral("全屏阅读"), readingBar_), "ImmersiveButton");
+    auto* readingRow = new QHBoxLayout(readingBar_);
+    readingRow->setContentsMargins(0, 0, 0, 0);
+    readingRow->setSpacing(4);
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{prevChapterButton_, nextChapterButton_, themeCaptionLabel_,
+                                         themeCombo_, layoutButton_, immersiveButton_}) {
+        control->setFixedHeight(kStatusHeight + 2);
+        readingRow->addWidget(control);
+    }
+    for (QPushButton* button :
+         {layoutButton_, prevChapterButton_, nextChapterButton_, immersiveButton_})
+        button->setFixedWidth(button->fontMetrics().horizontalAdvance(button->text()) + 12);
     immersiveButton_->setToolTip(QStringLiteral("只显示正文（F11，Esc 退出）"));
     // These buttons leave the focus where it was, so that Space goes on paging the text.
     for (QPushButton* button :
@@ -221,13 +239,7 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
                                                 {scrollCheck_, 3},
                                                 {bookmarkButton_, 3},
                                                 {downloadBookButton_, 4},
-                                                {hideChapterListCheck_, 4},
-                                                {themeCaptionLabel_, 1},
-                                                {themeCombo_, 3},
-                                                {layoutButton_, 3},
-                                                {prevChapterButton_, 1},
-                                                {nextChapterButton_, 3},
-                                                {immersiveButton_, 0}};
+                                                {hideChapterListCheck_, 0}};
     int x = 3;
     for (const auto& [control, gap] : toolbar) {
         const int width = control->minimumWidth() == control->maximumWidth()
@@ -369,6 +381,8 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
     connect(tocRequest_, &PageRequest::runningChanged, this, &ReaderWindow::onRequestsRunning);
     connect(chapterRequest_, &PageRequest::runningChanged, this, &ReaderWindow::onRequestsRunning);
 
+    // Over the status line, which would take its clicks.
+    readingBar_->raise();
     // Created: the controls exist now.
     loadReaderSettings();
     layoutReader();
@@ -979,6 +993,9 @@ void ReaderWindow::layoutReader() {
     const int statusTop = readerStatusLabel_->y();
     stopButton_->setGeometry(right - 50, statusTop - 2, 46, kStatusHeight + 4);
     busyIndicator_->setGeometry(right - 140, statusTop + 3, 84, kStatusHeight - 6);
+    const int barWidth = readingBar_->sizeHint().width();
+    readingBar_->setGeometry(std::max(0, right - 150 - barWidth), statusTop - 1, barWidth,
+                             kStatusHeight + 2);
 }
 
 void ReaderWindow::onReaderMoved() {

@@ -182,6 +182,7 @@ class ReaderWindow : public QWidget {
     QPushButton* bookmarkButton_;
     QPushButton* downloadBookButton_;
     QCheckBox* hideChapterListCheck_;
+    QWidget* readingBar_;
     QLabel* themeCaptionLabel_;
     QComboBox* themeCombo_;
     QPushButton* layoutButton_;
