@@ -8,7 +8,6 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,6 +40,7 @@
 #include "reader/reader_settings.h"
 #include "reader/reader_themes.h"
 #include "reader/reader_web_page.h"
+#include "reader/reading_bar.h"
 #include "reader/toc_parser.h"
 #include "web/file_io.h"
 #include "web/request_engine.h"
@@ -182,42 +182,9 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
         named(new QPushButton(QStringLiteral("下载本书"), this), "DownloadBookButton");
     hideChapterListCheck_ =
         named(new QCheckBox(QStringLiteral("隐藏章节列表"), this), "HideChapterListCheck");
-    // The toolbar is full at the window's first size: the reading controls sit at the right of
-    // the status line instead.
-    readingBar_ = named(new QWidget(this), "ReadingBar");
-    themeCaptionLabel_ =
-        named(new QLabel(QStringLiteral("主题："), readingBar_), "ThemeCaptionLabel");
-    themeCombo_ = named(new QComboBox(readingBar_), "ThemeCombo");
-    for (const ReaderTheme& theme : readerThemes())
-        themeCombo_->addItem(QString::fromUtf8(theme.name.data(), qsizetype(theme.name.size())));
-    themeCombo_->setFixedWidth(54);
-    layoutButton_ = named(new QPushButton(QStringLiteral("版式"), readingBar_), "LayoutButton");
-    prevChapterButton_ =
-        named(new QPushButton(QStringLiteral("上一章"), readingBar_), "PrevChapterButton");
-    nextChapterButton_ =
-        named(new QPushButton(QStringLiteral("下一章"), readingBar_), "NextChapterButton");
-    immersiveButton_ =
-        named(new QPushButton(QStringLiteral("全屏阅读"), readingBar_), "ImmersiveButton");
-    auto* readingRow = new QHBoxLayout(readingBar_);
-    readingRow->setContentsMargins(0, 0, 0, 0);
-    readingRow->setSpacing(4);
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{prevChapterButton_, nextChapterButton_, themeCaptionLabel_,
-                                         themeCombo_, layoutButton_, immersiveButton_}) {
-        control->setFixedHeight(kStatusHeight + 2);
-        readingRow->addWidget(control);
-    }
-    for (QPushButton* button :
-         {layoutButton_, prevChapterButton_, nextChapterButton_, immersiveButton_})
-        button->setFixedWidth(button->fontMetrics().horizontalAdvance(button->text()) + 12);
-    immersiveButton_->setToolTip(QStringLiteral("只显示正文（F11，Esc 退出）"));
-    // These buttons leave the focus where it was, so that Space goes on paging the text.
-    for (QPushButton* button :
-         {layoutButton_, prevChapterButton_, nextChapterButton_, immersiveButton_})
-        button->setFocusPolicy(Qt::NoFocus);
-    for (QPushButton* button :
-         {saveSettingsButton_, bookmarkButton_, downloadBookButton_, layoutButton_,
-          prevChapterButton_, nextChapterButton_, immersiveButton_})
+    readingBar_ = new ReadingBar(kStatusHeight + 2, this);
+    themeCombo_ = readingBar_->themeCombo;
+    for (QPushButton* button : {saveSettingsButton_, bookmarkButton_, downloadBookButton_})
         button->setFlat(true);
 
     // Toolbar, left to right, each control with the gap that follows it. Combo and edit boxes have
@@ -364,10 +331,14 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
     for (QComboBox* colors : {backgroundColorCombo_, textColorCombo_})
         connect(colors, &QComboBox::activated, themeCombo_,
                 [this] { themeCombo_->setCurrentIndex(-1); });
-    connect(layoutButton_, &QPushButton::clicked, this, &ReaderWindow::showLayoutDialog);
-    connect(prevChapterButton_, &QPushButton::clicked, this, &ReaderWindow::previousChapter);
-    connect(nextChapterButton_, &QPushButton::clicked, this, &ReaderWindow::nextChapter);
-    connect(immersiveButton_, &QPushButton::clicked, this, &ReaderWindow::toggleImmersive);
+    connect(readingBar_->layoutButton, &QPushButton::clicked, this,
+            &ReaderWindow::showLayoutDialog);
+    connect(readingBar_->prevChapterButton, &QPushButton::clicked, this,
+            &ReaderWindow::previousChapter);
+    connect(readingBar_->nextChapterButton, &QPushButton::clicked, this,
+            &ReaderWindow::nextChapter);
+    connect(readingBar_->immersiveButton, &QPushButton::clicked, this,
+            &ReaderWindow::toggleImmersive);
     // Paging past a chapter's end waits for a chapter still loading rather than skip one.
     connect(pageTurner_, &PageTurner::endPassed, this, [this] {
         if (!loading()) nextChapter();

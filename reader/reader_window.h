@@ -34,6 +34,7 @@ class ClickableLabel;
 class ImmersiveMode;
 class LayoutDialog;
 class PageTurner;
+class ReadingBar;
 class PageRequest;
 struct FetchResult;
 class TemplateEdit;
@@ -182,13 +183,8 @@ class ReaderWindow : public QWidget {
     QPushButton* bookmarkButton_;
     QPushButton* downloadBookButton_;
     QCheckBox* hideChapterListCheck_;
-    QWidget* readingBar_;
-    QLabel* themeCaptionLabel_;
+    ReadingBar* readingBar_;
     QComboBox* themeCombo_;
-    QPushButton* layoutButton_;
-    QPushButton* prevChapterButton_;
-    QPushButton* nextChapterButton_;
-    QPushButton* immersiveButton_;
 
     QWebEngineView* readerBrowser_;
     QTreeWidget* chapterList_;
