@@ -51,6 +51,8 @@ class PageTurner : public QObject {
         if (landing_ != Landing::End) landing_ = Landing::Top;
     }
     void landAtEndOfNextPage() { landing_ = Landing::End; }
+    // A move that was stopped shows no page; the next one shown keeps its place.
+    void forgetLanding() { landing_ = Landing::Kept; }
 
   signals:
     void endPassed();

@@ -450,6 +450,7 @@ void ReaderWindow::stopLoading() {
     tocRequest_->cancel();
     chapterRequest_->cancel();
     pendingRow_ = -1;
+    pageTurner_->forgetLanding();
 }
 
 bool ReaderWindow::loading() const {
