@@ -29,8 +29,11 @@ class ReaderView {
     // Runs a script in the page; `done` (may be empty) gets its result on the GUI thread.
     virtual void runJavaScript(const QString& script,
                                std::function<void(const QVariant&)> done = {}) = 0;
-    // Called each time a page has finished loading (or failed to).
+    // Handlers, each added to those already there: a page begins to load; a page has finished
+    // loading (or failed to); the page scrolled or changed its size.
+    virtual void onLoadStarted(std::function<void()> handler) = 0;
     virtual void onLoadFinished(std::function<void(bool ok)> handler) = 0;
+    virtual void onScrollChanged(std::function<void()> handler) = 0;
 };
 
 // What the view does with a link the user clicks in a chapter: hand it to the desktop's browser.

@@ -7,6 +7,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <vector>
 
 #include "reader/reader_view.h"
 
@@ -75,9 +76,17 @@ class WebReaderView : public QWebEngineView, public ReaderView {
         settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
         settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
         setContextMenuPolicy(Qt::NoContextMenu);
-        connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) {
-            if (loadFinished_) loadFinished_(ok);
+        connect(this, &QWebEngineView::loadStarted, this, [this] {
+            for (const auto& handler : loadStarted_) handler();
         });
+        connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) {
+            for (const auto& handler : loadFinished_) handler(ok);
+        });
+        const auto scrolled = [this] {
+            for (const auto& handler : scrollChanged_) handler();
+        };
+        connect(page(), &QWebEnginePage::scrollPositionChanged, this, scrolled);
+        connect(page(), &QWebEnginePage::contentsSizeChanged, this, scrolled);
     }
 
     QWidget* widget() override { return this; }
@@ -91,12 +100,20 @@ class WebReaderView : public QWebEngineView, public ReaderView {
         else
             page()->runJavaScript(script);
     }
+    void onLoadStarted(std::function<void()> handler) override {
+        loadStarted_.push_back(std::move(handler));
+    }
     void onLoadFinished(std::function<void(bool)> handler) override {
-        loadFinished_ = std::move(handler);
+        loadFinished_.push_back(std::move(handler));
+    }
+    void onScrollChanged(std::function<void()> handler) override {
+        scrollChanged_.push_back(std::move(handler));
     }
 
   private:
-    std::function<void(bool)> loadFinished_;
+    std::vector<std::function<void()>> loadStarted_;
+    std::vector<std::function<void(bool)>> loadFinished_;
+    std::vector<std::function<void()>> scrollChanged_;
 };
 
 // The engine draws through a context shared with the window's; a program that started without

@@ -18,6 +18,7 @@
 #include <QShortcut>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cerrno>
 #include <utility>
@@ -30,8 +31,13 @@
 #include "bookmarks/bookmark_file.h"
 #include "commands/desktop_open.h"
 #include "reader/chapter.h"
+#include "reader/immersive_mode.h"
+#include "reader/layout_dialog.h"
+#include "reader/reader_keys.h"
 #include "reader/reader_settings.h"
+#include "reader/reader_themes.h"
 #include "reader/reader_view.h"
+#include "reader/reading_bar.h"
 #include "reader/toc_parser.h"
 #include "web/file_io.h"
 #include "web/request_engine.h"
@@ -108,14 +114,6 @@ QStringList chapterCells(const std::vector<ChapterEntry>& chapters) {
     return cells;
 }
 
-// Keys typed into a text box belong to it: the arrows move its cursor there.
-bool isTextInput(const QWidget* widget) {
-    if (!widget) return false;
-    if (qobject_cast<const QLineEdit*>(widget)) return true;
-    const auto* combo = qobject_cast<const QComboBox*>(widget);
-    return combo && combo->isEditable();
-}
-
 QLineEdit* shortEdit(const QString& text, int width, QWidget* parent) {
     auto* edit = new QLineEdit(text, parent);
     edit->setMaxLength(7);
@@ -181,6 +179,8 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
         named(new QPushButton(QStringLiteral("下载本书"), this), "DownloadBookButton");
     hideChapterListCheck_ =
         named(new QCheckBox(QStringLiteral("隐藏章节列表"), this), "HideChapterListCheck");
+    readingBar_ = new ReadingBar(kStatusHeight + 2, this);
+    themeCombo_ = readingBar_->themeCombo;
     for (QPushButton* button : {saveSettingsButton_, bookmarkButton_, downloadBookButton_})
         button->setFlat(true);
 
@@ -230,6 +230,12 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
         missing->setWordWrap(true);
         readerBrowser_ = named(missing, "ReaderBrowser");
     }
+    pageTurner_ = new PageTurner(view_, this);
+    immersive_ = new ImmersiveMode(this, view_, [this] {
+        const int row = selectedRow();
+        return ReadingPlace{toQString(chapterTitleAt(row)), row + 1,
+                            chapterList_->topLevelItemCount()};
+    });
 
     chapterList_ = named(new QTreeWidget(this), "ChapterList");
     setUpReportList(chapterList_, {{QStringLiteral("ID"), 0},
@@ -315,10 +321,37 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
     connect(aboutItem, &QAction::triggered, this, &ReaderWindow::showAboutWindow);
     connect(stopButton_, &QPushButton::clicked, this, &ReaderWindow::stopLoading);
     connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this,
-            &ReaderWindow::stopLoading);
+            &ReaderWindow::onEscape);
+    connect(new QShortcut(QKeySequence(Qt::Key_F11), this), &QShortcut::activated, this,
+            &ReaderWindow::toggleImmersive);
+    connect(themeCombo_, &QComboBox::activated, this, &ReaderWindow::chooseTheme);
+    // A colour picked by hand is no theme's any more.
+    for (QComboBox* colors : {backgroundColorCombo_, textColorCombo_})
+        connect(colors, &QComboBox::activated, themeCombo_,
+                [this] { themeCombo_->setCurrentIndex(-1); });
+    connect(readingBar_->layoutButton, &QPushButton::clicked, this,
+            &ReaderWindow::showLayoutDialog);
+    connect(readingBar_->prevChapterButton, &QPushButton::clicked, this,
+            &ReaderWindow::previousChapter);
+    connect(readingBar_->nextChapterButton, &QPushButton::clicked, this,
+            &ReaderWindow::nextChapter);
+    connect(readingBar_->immersiveButton, &QPushButton::clicked, this,
+            &ReaderWindow::toggleImmersive);
+    // Paging past a chapter's end waits for a chapter still loading rather than skip one.
+    connect(pageTurner_, &PageTurner::endPassed, this, [this] {
+        if (!loading()) nextChapter();
+    });
+    connect(pageTurner_, &PageTurner::startPassed, this, [this] {
+        if (loading()) return;
+        previousChapter();
+        if (loading()) pageTurner_->landAtEndOfNextPage();
+    });
+    connect(pageTurner_, &PageTurner::hint, this, &ReaderWindow::showReadingHint);
     connect(tocRequest_, &PageRequest::runningChanged, this, &ReaderWindow::onRequestsRunning);
     connect(chapterRequest_, &PageRequest::runningChanged, this, &ReaderWindow::onRequestsRunning);
 
+    // Over the status line, which would take its clicks.
+    readingBar_->raise();
     // Created: the controls exist now.
     loadReaderSettings();
     layoutReader();
@@ -415,6 +448,7 @@ void ReaderWindow::stopLoading() {
     tocRequest_->cancel();
     chapterRequest_->cancel();
     pendingRow_ = -1;
+    pageTurner_->forgetLanding();
 }
 
 bool ReaderWindow::loading() const {
@@ -423,8 +457,9 @@ bool ReaderWindow::loading() const {
 
 void ReaderWindow::onRequestsRunning() {
     const bool busy = loading();
-    busyIndicator_->setVisible(busy);
-    stopButton_->setVisible(busy);
+    // Immersive reading shows the page alone.
+    busyIndicator_->setVisible(busy && !immersive());
+    stopButton_->setVisible(busy && !immersive());
     readerStatusLabel_->setText(busy ? QStringLiteral("正在读取……") : QString());
     if (busy)
         setCursor(Qt::BusyCursor);
@@ -501,6 +536,11 @@ void ReaderWindow::setTemplates(const ReaderTemplates& templates) {
     // The browser waits for the next page in the page's own colour, not in white.
     const QColor background(toQString(styleOf(templates).background));
     if (background.isValid() && view_) view_->setPageBackground(background);
+    const ReaderStyle style = styleOf(templates);
+    const ReaderTheme* theme = themeOf(style);
+    const QColor text(theme ? toQString(Text(theme->hint)) : toQString("#" + style.textColor));
+    immersive_->setColors(background.isValid() ? background : QColor(Qt::white),
+                          text.isValid() ? text : QColor(Qt::darkGray));
 }
 
 void ReaderWindow::showChapter(int row, std::function<void()> shown) {
@@ -512,13 +552,15 @@ void ReaderWindow::showChapter(int row, std::function<void()> shown) {
         chapterText_ = chapterTextFromPage(textOf(page), state_.config.brandWords());
         setWindowTitle(toQString(concatTexts(book_.title, title)));
         const std::filesystem::path file = readerPagePath();
-        if (const std::error_code error = writeReaderPage(file, templates(), title, chapterText_)) {
+        if (const std::error_code error =
+                writeReaderPage(file, templates(), title, chapterText_, layout_)) {
             // Each further tick would only fail the same way.
             stopAutoNext();
             showMessage(this, QStringLiteral("无法写入阅读页面 %1（%2），这一章没有显示。")
                                   .arg(pathText(file), fileErrorText(error)));
             return;
         }
+        pageTurner_->landAtTopOfNextPage();
         if (view_) view_->load(QUrl::fromLocalFile(pathText(file)));
         if (shown) shown();
     };
@@ -687,22 +729,45 @@ void ReaderWindow::unregisterArrowKeys() {
 
 bool ReaderWindow::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    // The page scrolls by the wheel itself; past its end the turner offers the next chapter.
+    if (type == QEvent::Wheel && widget && readerBrowser_->isAncestorOf(widget)) {
+        pageTurner_->wheel(static_cast<QWheelEvent*>(event)->angleDelta().y());
+        return QWidget::eventFilter(watched, event);
+    }
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
         return QWidget::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
-    const bool arrow = key->key() == Qt::Key_Left || key->key() == Qt::Key_Right;
-    const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    const ReaderKey action = readerKeyOf(key->key(), key->modifiers());
+    const bool arrow = action == ReaderKey::NextChapter || action == ReaderKey::PreviousChapter;
+    QWidget* focus = QApplication::focusWidget();
     // Only keys meant for this window's own controls (a combo box's open list is a window of its
     // own and keeps its keys).
-    const auto* widget = qobject_cast<QWidget*>(watched);
-    if (!arrow || !plain || !widget || widget->window() != this || !isActiveWindow() ||
-        isTextInput(QApplication::focusWidget()))
+    if (action == ReaderKey::None || !widget || widget->window() != this || !isActiveWindow() ||
+        (arrow ? isTextInput(focus) : keepsPagingKeys(focus)))
         return QWidget::eventFilter(watched, event);
-    if (type == QEvent::KeyPress) {
-        if (key->key() == Qt::Key_Right)
+    if (type != QEvent::KeyPress) return true;
+    switch (action) {
+        case ReaderKey::NextChapter:
             nextChapter();
-        else
+            break;
+        case ReaderKey::PreviousChapter:
             previousChapter();
+            break;
+        case ReaderKey::ScreenDown:
+            pageTurner_->screenDown();
+            break;
+        case ReaderKey::ScreenUp:
+            pageTurner_->screenUp();
+            break;
+        case ReaderKey::Top:
+            pageTurner_->toTop();
+            break;
+        case ReaderKey::End:
+            pageTurner_->toEnd();
+            break;
+        case ReaderKey::None:
+            break;
     }
     return true;
 }
@@ -710,7 +775,8 @@ bool ReaderWindow::eventFilter(QObject* watched, QEvent* event) {
 // Appearance ----------------------------------------------------------------------------------
 
 void ReaderWindow::loadReaderSettings() {
-    setTemplates(loadReaderTemplates(htmlFolder(), templates()));
+    // A first start reads in the first theme; an appearance saved before loads as it was.
+    setTemplates(loadReaderAppearance(htmlFolder(), templates()));
     // The toolbar shows what was saved, so that the next save changes only what the user changes.
     // A value no item stands for (a hand-edited file) leaves its box without a selection, and a
     // save then keeps that value.
@@ -720,8 +786,11 @@ void ReaderWindow::loadReaderSettings() {
     textColorCombo_->setCurrentIndex(textColorIndex(saved.textColor));
     if (!saved.fontSize.empty()) fontSizeEdit_->setText(toQString(saved.fontSize));
     if (!saved.scrollInterval.empty()) scrollSpeedEdit_->setText(toQString(saved.scrollInterval));
+    const ReaderTheme* theme = themeOf(saved);
+    themeCombo_->setCurrentIndex(theme ? static_cast<int>(theme - readerThemes().data()) : -1);
     const ReaderSettings settings = readReaderSettingsFile(htmlFolder());
     autoNextIntervalEdit_->setText(QString::fromStdString(settings.autoNextInterval()));
+    layout_ = settings.layout();
 }
 
 void ReaderWindow::saveReaderSettings() {
@@ -754,6 +823,9 @@ void ReaderWindow::saveReaderSettings() {
     }
     ReaderSettings settings = readReaderSettingsFile(htmlFolder());
     settings.setAutoNextInterval(autoNextIntervalEdit_->text().toStdString());
+    // The theme's name only while the saved colours are still the theme's.
+    const ReaderTheme* theme = themeOf(styleOf(save.templates));
+    settings.setTheme(theme ? theme->name : std::string_view());
     if (const std::error_code error = writeReaderSettingsFile(htmlFolder(), settings)) {
         showMessage(
             this,
@@ -764,25 +836,92 @@ void ReaderWindow::saveReaderSettings() {
     }
 
     // Redraw the chapter on display in the new style.
-    Text title = chapterTitleAt(selectedRow());
-    if (title.empty()) title = firstChapterTitle_;
-    if (title.empty()) title = latestChapterTitle_;
-    const std::filesystem::path file = readerPagePath();
-    const std::error_code pageError =
-        title.empty() ? writeFileAtomically(file, {})
-                      : writeReaderPage(file, save.templates, title, chapterText_);
-    if (view_ && view_->url().isEmpty())
-        view_->load(QUrl::fromLocalFile(pathText(file)));
-    else if (view_)
-        view_->reload();
-    if (pageError) {
+    if (const std::error_code pageError = redrawPage()) {
         showMessage(this,
                     QStringLiteral("设置已保存，但无法写入阅读页面 %1（%2）。")
-                        .arg(pathText(file), fileErrorText(pageError)),
+                        .arg(pathText(readerPagePath()), fileErrorText(pageError)),
                     caption);
         return;
     }
     showMessage(this, QStringLiteral("保存成功!"), caption);
+}
+
+std::error_code ReaderWindow::redrawPage() {
+    Text title = chapterTitleAt(selectedRow());
+    if (title.empty()) title = firstChapterTitle_;
+    if (title.empty()) title = latestChapterTitle_;
+    const std::filesystem::path file = readerPagePath();
+    const std::error_code error =
+        title.empty() ? writeFileAtomically(file, {})
+                      : writeReaderPage(file, templates(), title, chapterText_, layout_);
+    if (view_ && view_->url().isEmpty())
+        view_->load(QUrl::fromLocalFile(pathText(file)));
+    else if (view_)
+        view_->reload();
+    return error;
+}
+
+// Reading comfort -----------------------------------------------------------------------------
+
+void ReaderWindow::chooseTheme(int index) {
+    const std::span<const ReaderTheme> themes = readerThemes();
+    if (index < 0 || static_cast<size_t>(index) >= themes.size()) return;
+    setTemplates(applyTheme(templates(), themes[static_cast<size_t>(index)]));
+    // The theme's colours are in no colour box; the boxes show none, and a save keeps them.
+    const ReaderStyle style = styleOf(templates());
+    backgroundColorCombo_->setCurrentIndex(backgroundColorIndex(style.background));
+    textColorCombo_->setCurrentIndex(textColorIndex(style.textColor));
+    if (const std::error_code error = redrawPage())
+        showMessage(this, QStringLiteral("无法写入阅读页面 %1（%2）。")
+                              .arg(pathText(readerPagePath()), fileErrorText(error)));
+}
+
+void ReaderWindow::showLayoutDialog() {
+    if (!layoutDialog_) {
+        layoutDialog_ = new LayoutDialog(this);
+        connect(layoutDialog_, &QDialog::accepted, this,
+                [this] { applyLayout(layoutDialog_->readerLayout()); });
+    }
+    layoutDialog_->setReaderLayout(layout_);
+    layoutDialog_->open();
+}
+
+void ReaderWindow::applyLayout(const ReaderLayout& layout) {
+    layout_ = validLayout(layout);
+    ReaderSettings settings = readReaderSettingsFile(htmlFolder());
+    settings.setLayout(layout_);
+    const QString caption = QStringLiteral("提示:");
+    if (const std::error_code error = writeReaderSettingsFile(htmlFolder(), settings))
+        showMessage(this,
+                    QStringLiteral("保存失败：无法写入配置文件 %1（%2），版式只在这次阅读中有效。")
+                        .arg(pathText(htmlFolder() / kReaderSettingsFile), fileErrorText(error)),
+                    caption);
+    if (const std::error_code error = redrawPage())
+        showMessage(this, QStringLiteral("无法写入阅读页面 %1（%2）。")
+                              .arg(pathText(readerPagePath()), fileErrorText(error)));
+}
+
+bool ReaderWindow::immersive() const {
+    return immersive_ && immersive_->active();
+}
+
+void ReaderWindow::toggleImmersive() {
+    immersive_->toggle();
+    // Leaving lays the window out again; what runs meanwhile shows in the status line again.
+    layoutReader();
+    onRequestsRunning();
+}
+
+void ReaderWindow::onEscape() {
+    if (immersive())
+        toggleImmersive();
+    else
+        stopLoading();
+}
+
+void ReaderWindow::showReadingHint(const QString& text) {
+    readerStatusLabel_->setText(text);
+    immersive_->flash(text);
 }
 
 // Layout --------------------------------------------------------------------------------------
@@ -809,6 +948,10 @@ void ReaderWindow::showChapterList(bool shown, int outerWidth) {
 }
 
 void ReaderWindow::layoutReader() {
+    if (immersive()) {
+        immersive_->fitView();
+        return;
+    }
     const QSize outer = outerSize();
     readerBrowser_->setGeometry(0, kToolbarHeight, readerBrowser_->width(),
                                 std::max(0, outer.height() - 78));
@@ -820,6 +963,9 @@ void ReaderWindow::layoutReader() {
     const int statusTop = readerStatusLabel_->y();
     stopButton_->setGeometry(right - 50, statusTop - 2, 46, kStatusHeight + 4);
     busyIndicator_->setGeometry(right - 140, statusTop + 3, 84, kStatusHeight - 6);
+    const int barWidth = readingBar_->sizeHint().width();
+    readingBar_->setGeometry(std::max(0, right - 150 - barWidth), statusTop - 1, barWidth,
+                             kStatusHeight + 2);
 }
 
 void ReaderWindow::onReaderMoved() {

@@ -5,11 +5,13 @@
 #include <QWidget>
 #include <filesystem>
 #include <functional>
+#include <system_error>
 #include <vector>
 
 #include "bookmarks/bookmark_file.h"
 #include "catalogue/book_page.h"
 #include "reader/read_start.h"
+#include "reader/reader_layout.h"
 #include "reader/reader_style.h"
 #include "reader/toc_parser.h"
 #include "web/text.h"
@@ -28,6 +30,10 @@ namespace novel {
 
 class AppState;
 class ClickableLabel;
+class ImmersiveMode;
+class LayoutDialog;
+class PageTurner;
+class ReadingBar;
 class PageRequest;
 class ReaderView;
 struct FetchResult;
@@ -100,6 +106,16 @@ class ReaderWindow : public QWidget {
     void unregisterArrowKeys();
     void onReaderMoved();
     void layoutReader();
+    // Reading comfort: a theme's colours into the toolbar and the page (not saved until
+    // "保存设置"), the "版式" dialog (its choice saved in reader.ini at once), immersive reading
+    // (F11) and Esc, which leaves immersive reading first and stops loading otherwise.
+    void chooseTheme(int index);
+    void showLayoutDialog();
+    void applyLayout(const ReaderLayout& layout);
+    void toggleImmersive();
+    void onEscape();
+    bool immersive() const;
+    const ReaderLayout& layout() const { return layout_; }
 
     // Puts chapters into ChapterList and selects one row (none when the row does not exist).
     void setChapters(const std::vector<ChapterEntry>& chapters, int row);
@@ -135,6 +151,9 @@ class ReaderWindow : public QWidget {
     void onAutoNextTick();
     // A request that failed: auto-advance stops and the user is told why.
     void reportProblem(const QString& what, const FetchResult& result);
+    // Writes ReaderPage again for the chapter on display (empty when none) and shows it.
+    std::error_code redrawPage();
+    void showReadingHint(const QString& text);
 
     AppState& state_;
     CurrentBook book_;
@@ -164,6 +183,8 @@ class ReaderWindow : public QWidget {
     QPushButton* bookmarkButton_;
     QPushButton* downloadBookButton_;
     QCheckBox* hideChapterListCheck_;
+    ReadingBar* readingBar_;
+    QComboBox* themeCombo_;
 
     QWidget* readerBrowser_;      // the web view, or a note saying why there is none
     ReaderView* view_ = nullptr;  // the web view's interface; it goes with the widget
@@ -180,6 +201,10 @@ class ReaderWindow : public QWidget {
     TemplateEdit* pageScriptTemplate_;
 
     QMenu* readerMenu_;
+    PageTurner* pageTurner_ = nullptr;
+    ImmersiveMode* immersive_ = nullptr;
+    LayoutDialog* layoutDialog_ = nullptr;
+    ReaderLayout layout_;  // from reader.ini
 
     // BrowserDocumentWindow: the widget inside ReaderBrowser that takes the page's input.
     QPointer<QWidget> documentWindow_;

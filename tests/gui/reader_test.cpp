@@ -35,6 +35,7 @@
 #include "gui_test.h"
 #include "reader/chapter.h"
 #include "reader/reader_style.h"
+#include "reader/reader_themes.h"
 #include "reader/reader_window.h"
 #include "reader/toc_parser.h"
 #include "web/file_io.h"
@@ -147,7 +148,7 @@ class ReaderTest : public QObject {
 
     void checkShown(int bookId, const ChapterEntry& chapter) {
         QCOMPARE(chapterList()->currentItem()->text(0), toQString(chapter.id));
-        QCOMPARE(fileBytes(pagePath()), expectedPage(chapter, ReaderTemplates::initial()));
+        QCOMPARE(fileBytes(pagePath()), expectedPage(chapter, reader()->templates()));
         QCOMPARE(reader()->windowTitle(),
                  toQString(toGbk(DemoCatalogue::shared().book(bookId)->title) + chapter.title));
     }
@@ -337,8 +338,7 @@ class ReaderTest : public QObject {
         QVERIFY(!autoNext->isChecked());
         QVERIFY(!timer->isActive());
         QTRY_COMPARE_WITH_TIMEOUT(fileBytes(pagePath()),
-                                  expectedPage(chapters[499], ReaderTemplates::initial()),
-                                  kPageTimeout);
+                                  expectedPage(chapters[499], reader()->templates()), kPageTimeout);
 
         // At the first row nothing moves and the page stays as it is.
         messages_.clear();
@@ -510,17 +510,19 @@ class ReaderTest : public QObject {
     void firstStartCreatesTheConfigurationFiles() {
         QVERIFY(!QFile::exists(htmlFolder()));
         reader();
-        QCOMPARE(fileBytes(htmlFolder() + "/config.txt"), Bytes(kPageHeadTemplate));
-        QCOMPARE(fileBytes(htmlFolder() + "/config1.txt"), Bytes(kPageBodyStyleTemplate));
+        // A first start reads in the first theme, whose colours no colour box lists.
+        const ReaderTemplates first = firstStartTemplates();
+        QCOMPARE(fileBytes(htmlFolder() + "/config.txt"), first.head);
+        QCOMPARE(fileBytes(htmlFolder() + "/config1.txt"), first.bodyStyle);
         QCOMPARE(fileBytes(htmlFolder() + "/config2.txt"), Bytes(kPageScriptTemplate));
-        QCOMPARE(reader()->templates(), ReaderTemplates::initial());
-        QCOMPARE(control<QComboBox>("BackgroundColorCombo")->currentIndex(), 1);
+        QCOMPARE(reader()->templates(), first);
+        QCOMPARE(control<QComboBox>("BackgroundColorCombo")->currentIndex(), -1);
         QCOMPARE(control<QComboBox>("FontCombo")->currentIndex(), 0);
-        QCOMPARE(control<QComboBox>("TextColorCombo")->currentIndex(), 5);
+        QCOMPARE(control<QComboBox>("TextColorCombo")->currentIndex(), -1);
 
         // A saved style is what the next start loads, and the toolbar shows it.
-        ReaderTemplates saved = ReaderTemplates::initial();
-        saved.bodyStyle = replaceText(saved.bodyStyle, "#000000", "#eefaee");
+        ReaderTemplates saved = first;
+        saved.bodyStyle = replaceText(saved.bodyStyle, "#FAF8F2", "#eefaee");
         QVERIFY(
             !writeFileAtomically((htmlFolder() + "/config1.txt").toStdString(), saved.bodyStyle));
         makeState(htmlFolder());
@@ -570,6 +572,13 @@ class ReaderTest : public QObject {
     }
 
     void savingTheExampleStyle() {
+        // An appearance saved by an earlier version, in the initial templates.
+        const ReaderTemplates initial = ReaderTemplates::initial();
+        for (const auto& [name, text] : {std::pair{"/config.txt", &initial.head},
+                                         {"/config1.txt", &initial.bodyStyle},
+                                         {"/config2.txt", &initial.script}})
+            QVERIFY(!writeFileAtomically((htmlFolder() + name).toStdString(), *text));
+        makeState(htmlFolder());
         openThroughDetailWindow(demo_books::kFiveHundred, "ReadFirstChapterButton");
         const ChapterEntry first = chaptersOf(demo_books::kFiveHundred)[0];
         control<QComboBox>("BackgroundColorCombo")->setCurrentText(QStringLiteral("浅红"));
@@ -646,7 +655,7 @@ class ReaderTest : public QObject {
         const QString blocked = folder_->path() + QStringLiteral("/blocked");
         QVERIFY(!writeFileAtomically(blocked.toStdString(), "x"));
         makeState(blocked);
-        QCOMPARE(reader()->templates(), ReaderTemplates::initial());  // kept in memory
+        QCOMPARE(reader()->templates(), firstStartTemplates());  // kept in memory
 
         control<QPushButton>("SaveSettingsButton")->click();
         QCOMPARE(messages_.size(), 1);

@@ -24,6 +24,7 @@
 #include "download/download_window.h"
 #include "gui_test.h"
 #include "reader/chapter.h"
+#include "reader/reader_themes.h"
 #include "reader/reader_window.h"
 
 namespace novel {
@@ -105,19 +106,27 @@ class WindowsTest : public QObject {
                                 {"GetAllChaptersButton", "QPushButton"},
                                 {"AutoNextTimer", "QTimer"},
                                 {"PageHeadTemplate", "QPlainTextEdit"},
-                                {"ReaderMenu", "QMenu"}});
+                                {"ReaderMenu", "QMenu"},
+                                {"ThemeCombo", "QComboBox"},
+                                {"LayoutButton", "QPushButton"},
+                                {"PrevChapterButton", "QPushButton"},
+                                {"NextChapterButton", "QPushButton"},
+                                {"ImmersiveButton", "QPushButton"}});
 
         auto* background = window.findChild<QComboBox*>("BackgroundColorCombo");
         QCOMPARE(itemsOf(background), QStringList({"白色", "黑色", "淡蓝", "蓝色", "淡灰", "灰色",
                                                    "深灰", "暗灰", "绿色", "明黄", "浅红"}));
-        QCOMPARE(background->currentIndex(), 1);
         QCOMPARE(itemsOf(window.findChild<QComboBox*>("FontCombo")),
                  QStringList({"宋体", "黑体", "楷体", "仿宋", "新宋体", "微软雅黑"}));
-        // The items that describe the initial templates are selected when the window is made.
-        QCOMPARE(window.findChild<QComboBox*>("TextColorCombo")->currentText(),
-                 QStringLiteral("棕色"));
+        QCOMPARE(itemsOf(window.findChild<QComboBox*>("ThemeCombo")),
+                 QStringList({"日间", "夜间", "护眼", "纸张"}));
+        // A first start reads in the day theme, whose colours no colour box lists; the boxes
+        // show what the templates hold.
+        QCOMPARE(window.findChild<QComboBox*>("ThemeCombo")->currentIndex(), 0);
+        QCOMPARE(background->currentIndex(), -1);
+        QCOMPARE(window.findChild<QComboBox*>("TextColorCombo")->currentIndex(), -1);
         QCOMPARE(window.findChild<QComboBox*>("FontCombo")->currentIndex(), 0);
-        for (auto [name, text] : {std::pair{"FontSizeEdit", "28"},
+        for (auto [name, text] : {std::pair{"FontSizeEdit", "20"},
                                   {"ScrollSpeedEdit", "80"},
                                   {"AutoNextIntervalEdit", "20000"}}) {
             auto* edit = window.findChild<QLineEdit*>(name);
@@ -154,12 +163,14 @@ class WindowsTest : public QObject {
 
     void templateBoxesHoldTheExactBytes() {
         ReaderWindow window(state_);
-        const std::pair<const char*, std::string_view> boxes[] = {
-            {"PageHeadTemplate", kPageHeadTemplate},
-            {"PageBodyStyleTemplate", kPageBodyStyleTemplate},
-            {"PageScriptTemplate", kPageScriptTemplate}};
-        for (const auto& [name, initial] : boxes)
-            QCOMPARE(window.findChild<TemplateEdit*>(name)->templateText(), Text(initial));
+        // A first start holds the initial templates in the day theme.
+        const ReaderTemplates first = firstStartTemplates();
+        const std::pair<const char*, const Text*> boxes[] = {
+            {"PageHeadTemplate", &first.head},
+            {"PageBodyStyleTemplate", &first.bodyStyle},
+            {"PageScriptTemplate", &first.script}};
+        for (const auto& [name, text] : boxes)
+            QCOMPARE(window.findChild<TemplateEdit*>(name)->templateText(), *text);
 
         QCOMPARE(kPageHeadTemplate.size(), size_t(112));
         QCOMPARE(kPageBodyStyleTemplate.size(), size_t(88));
