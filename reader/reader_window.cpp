@@ -33,6 +33,7 @@
 #include "bookmarks/bookmark_file.h"
 #include "commands/desktop_open.h"
 #include "reader/chapter.h"
+#include "reader/read_aloud_panel.h"
 #include "reader/reader_settings.h"
 #include "reader/reader_web_page.h"
 #include "reader/toc_parser.h"
@@ -321,6 +322,10 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
     connect(tocRequest_, &PageRequest::runningChanged, this, &ReaderWindow::onRequestsRunning);
     connect(chapterRequest_, &PageRequest::runningChanged, this, &ReaderWindow::onRequestsRunning);
 
+    readAloudPanel_ = new ReadAloudPanel(*this, state_, state_.speakerFactory);
+    connect(readAloudPanel_, &ReadAloudPanel::readingPositionChanged, this,
+            &ReaderWindow::readingPositionChanged);
+
     // Created: the controls exist now.
     loadReaderSettings();
     layoutReader();
@@ -478,6 +483,16 @@ void ReaderWindow::setSelectedRow(int row) {
     chapterList_->scrollToItem(item);
 }
 
+int ReaderWindow::chapterCount() const {
+    return chapterList_->topLevelItemCount();
+}
+
+ChapterEntry ReaderWindow::chapterAt(int row) const {
+    const QTreeWidgetItem* item = chapterList_->topLevelItem(row);
+    if (!item) return {};
+    return {toText(item->text(0)), toText(item->text(1)), toText(item->text(2))};
+}
+
 Text ReaderWindow::chapterTitleAt(int row) const {
     const QTreeWidgetItem* item = chapterList_->topLevelItem(row);
     return item ? toText(item->text(1)) : Text();
@@ -509,8 +524,9 @@ void ReaderWindow::showChapter(int row, std::function<void()> shown) {
     const QTreeWidgetItem* item = chapterList_->topLevelItem(row);
     const Text url = item ? toText(item->text(2)) : Text();
     const Text title = item ? toText(item->text(1)) : Text();
-    const auto show = [this, title, shown = std::move(shown)](std::string_view page) {
+    const auto show = [this, row, title, shown = std::move(shown)](std::string_view page) {
         pendingRow_ = -1;
+        shownRow_ = row;
         chapterText_ = chapterTextFromPage(textOf(page), state_.config.brandWords());
         setWindowTitle(toQString(concatTexts(book_.title, title)));
         const std::filesystem::path file = readerPagePath();
@@ -622,10 +638,24 @@ void ReaderWindow::onAutoNextClicked() {
 
 void ReaderWindow::onAutoNextTick() {
     // A chapter still on its way is waited for, not skipped.
-    if (!chapterRequest_->running()) nextChapter();
+    if (!chapterRequest_->running() && !speechHeld_) nextChapter();
+}
+
+void ReaderWindow::holdForSpeech(bool held) {
+    if (speechHeld_ == held) return;
+    speechHeld_ = held;
+    if (held)
+        autoNextTimer_->stop();
+    else if (autoNextCheck_->isChecked())
+        setAutoNextInterval(textToInteger(toText(autoNextIntervalEdit_->text())));
+    if (!scrollCheck_->isChecked()) return;
+    postMouseGesture(held ? MouseGesture::Click : MouseGesture::DoubleClick);
+    postMouseGesture(MouseGesture::Release);
 }
 
 void ReaderWindow::onScrollClicked() {
+    // Ticked while reading aloud, the page scrolls once the speech has stopped.
+    if (speechHeld_) return;
     postMouseGesture(scrollCheck_->isChecked() ? MouseGesture::DoubleClick : MouseGesture::Click);
     postMouseGesture(MouseGesture::Release);
 }
@@ -639,7 +669,7 @@ void ReaderWindow::findDocumentWindow(bool loaded) {
     documentWindow_ = readerBrowser_->focusProxy();
     if (!loaded || !scrollWhenLoaded_) return;
     scrollWhenLoaded_ = false;
-    if (scrollCheck_->isChecked()) postMouseGesture(MouseGesture::DoubleClick);
+    if (scrollCheck_->isChecked() && !speechHeld_) postMouseGesture(MouseGesture::DoubleClick);
 }
 
 void ReaderWindow::postMouseGesture(MouseGesture gesture) {
@@ -724,6 +754,7 @@ void ReaderWindow::loadReaderSettings() {
     if (!saved.scrollInterval.empty()) scrollSpeedEdit_->setText(toQString(saved.scrollInterval));
     const ReaderSettings settings = readReaderSettingsFile(htmlFolder());
     autoNextIntervalEdit_->setText(QString::fromStdString(settings.autoNextInterval()));
+    readAloudPanel_->loadSettings(settings);
 }
 
 void ReaderWindow::saveReaderSettings() {
@@ -756,6 +787,7 @@ void ReaderWindow::saveReaderSettings() {
     }
     ReaderSettings settings = readReaderSettingsFile(htmlFolder());
     settings.setAutoNextInterval(autoNextIntervalEdit_->text().toStdString());
+    readAloudPanel_->storeSettings(settings);
     if (const std::error_code error = writeReaderSettingsFile(htmlFolder(), settings)) {
         showMessage(
             this,
@@ -822,6 +854,9 @@ void ReaderWindow::layoutReader() {
     const int statusTop = readerStatusLabel_->y();
     stopButton_->setGeometry(right - 50, statusTop - 2, 46, kStatusHeight + 4);
     busyIndicator_->setGeometry(right - 140, statusTop + 3, 84, kStatusHeight - 6);
+    const int panelWidth = readAloudPanel_->sizeHint().width();
+    readAloudPanel_->setGeometry(std::max(0, right - 150 - panelWidth), statusTop - 2, panelWidth,
+                                 kStatusHeight + 4);
 }
 
 void ReaderWindow::onReaderMoved() {

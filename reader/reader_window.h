@@ -30,6 +30,7 @@ namespace novel {
 class AppState;
 class ClickableLabel;
 class PageRequest;
+class ReadAloudPanel;
 struct FetchResult;
 class TemplateEdit;
 
@@ -104,10 +105,22 @@ class ReaderWindow : public QWidget {
     // Puts chapters into ChapterList and selects one row (none when the row does not exist).
     void setChapters(const std::vector<ChapterEntry>& chapters, int row);
 
+    // Reading aloud: the rows of ChapterList, the row whose page is written (-1 before any), the
+    // page's view, and the hold that pauses auto-scroll and auto-advance while speech moves the
+    // page (released, each resumes when its box is ticked).
+    int chapterCount() const;
+    ChapterEntry chapterAt(int row) const;
+    int shownRow() const { return shownRow_; }
+    QWebEngineView* browser() const { return readerBrowser_; }
+    void holdForSpeech(bool held);
+    ReadAloudPanel* readAloudPanel() const { return readAloudPanel_; }
+
   signals:
     void bookmarksRequested();
     void downloadRequested(const CurrentBook& book);
     void aboutRequested();
+    // Reading aloud has reached paragraph `paragraph` of row `chapterRow` (the reading position).
+    void readingPositionChanged(int chapterRow, int paragraph);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -144,6 +157,8 @@ class ReaderWindow : public QWidget {
     PageRequest* tocRequest_;
     PageRequest* chapterRequest_;
     int pendingRow_ = -1;  // the row a running chapter move will select; -1 when none
+    int shownRow_ = -1;
+    bool speechHeld_ = false;
 
     QLabel* toolbarStripLabel_;
     QLabel* backgroundColorCaptionLabel_;
@@ -179,6 +194,7 @@ class ReaderWindow : public QWidget {
     TemplateEdit* pageScriptTemplate_;
 
     QMenu* readerMenu_;
+    ReadAloudPanel* readAloudPanel_;
 
     // BrowserDocumentWindow: the widget inside ReaderBrowser that takes the page's input.
     QPointer<QWidget> documentWindow_;
