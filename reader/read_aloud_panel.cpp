@@ -133,7 +133,7 @@ ReadAloudPanel::ReadAloudPanel(ReaderWindow& reader, AppState& state,
     rateSlider_->setFixedWidth(60);
     rateSlider_->setToolTip(QStringLiteral("朗读的快慢"));
     voiceCombo_ = named(new QComboBox(this), "VoiceCombo");
-    voiceCombo_->setFixedWidth(110);
+    voiceCombo_->setFixedWidth(150);
     voiceCombo_->setToolTip(QStringLiteral("朗读的声音"));
     sleepTimerCombo_ = named(new QComboBox(this), "SleepTimerCombo");
     for (auto choice : {ReadAloud::SleepChoice::Off, ReadAloud::SleepChoice::Minutes15,

@@ -336,8 +336,9 @@ ReaderWindow::~ReaderWindow() {
 }
 
 void ReaderWindow::closeEvent(QCloseEvent* event) {
-    // A closed reader does not go on fetching chapters nobody sees.
+    // A closed reader does not go on fetching chapters nobody sees, nor reading them aloud.
     stopAutoNext();
+    readAloudPanel_->controller().stop();
     QWidget::closeEvent(event);
 }
 

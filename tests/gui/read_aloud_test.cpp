@@ -289,6 +289,13 @@ class ReadAloudTest : public QObject {
         QVERIFY(autoNext->isActive());
         QVERIFY(messages_.isEmpty());  // a stop by the user needs no message
         QTRY_COMPARE_WITH_TIMEOUT(markedText(browser()), QString(), kPageTimeout);
+
+        // Closing the reader ends the reading too.
+        read->click();
+        QTRY_COMPARE_WITH_TIMEOUT(speaker_->state(), Speaker::State::Speaking, kPageTimeout);
+        reader()->close();
+        QCOMPARE(controller().state(), ReadAloud::State::Stopped);
+        QCOMPARE(speaker_->state(), Speaker::State::Ready);
     }
 
     // The rate and voice are saved with the appearance into reader.ini and read back.
