@@ -12,6 +12,7 @@
 #include "demo/demo_site.h"
 #include "download/file_downloader.h"
 #include "library/library.h"
+#include "speech/speaker.h"
 #include "web/request_engine.h"
 #include "web/text.h"
 
@@ -51,6 +52,10 @@ class AppState {
     const ChapterCleaning& cleaning() const { return cleaning_; }
     // Where library() lives: the user's data folder for the program; tests choose their own.
     std::filesystem::path libraryFile;
+
+    // The speech engine each reader window makes for reading aloud; empty: none (tests that do
+    // not read aloud never start the system's speech service).
+    SpeakerFactory speakerFactory;
 
     DownloadRequest downloadRequest;
     std::unique_ptr<FileDownloader> fileDownloader;  // no transfer at start; null after clean-up

@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 #include "app/program.h"
+#include "speech/qt_speaker.h"
 
 int main(int /*argc*/, char** argv) {
     // Qt WebEngine refuses to start its sandbox as root.
@@ -13,5 +14,6 @@ int main(int /*argc*/, char** argv) {
     int argc = 1;  // the program takes no command-line arguments
     QApplication app(argc, argv);
     const auto state = novel::AppState::forProgram();
+    state->speakerFactory = [](QObject* parent) { return new novel::QtSpeaker(parent); };
     return novel::runProgram(*state);
 }

@@ -33,6 +33,7 @@
 #include "reader/chapter.h"
 #include "reader/immersive_mode.h"
 #include "reader/layout_dialog.h"
+#include "reader/read_aloud_panel.h"
 #include "reader/reader_keys.h"
 #include "reader/reader_settings.h"
 #include "reader/reader_themes.h"
@@ -350,8 +351,13 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
     connect(tocRequest_, &PageRequest::runningChanged, this, &ReaderWindow::onRequestsRunning);
     connect(chapterRequest_, &PageRequest::runningChanged, this, &ReaderWindow::onRequestsRunning);
 
+    readAloudPanel_ = new ReadAloudPanel(*this, state_, state_.speakerFactory);
+    connect(readAloudPanel_, &ReadAloudPanel::readingPositionChanged, this,
+            &ReaderWindow::readingPositionChanged);
+
     // Over the status line, which would take its clicks.
     readingBar_->raise();
+    readAloudPanel_->raise();
     // Created: the controls exist now.
     loadReaderSettings();
     layoutReader();
@@ -362,8 +368,9 @@ ReaderWindow::~ReaderWindow() {
 }
 
 void ReaderWindow::closeEvent(QCloseEvent* event) {
-    // A closed reader does not go on fetching chapters nobody sees.
+    // A closed reader does not go on fetching chapters nobody sees, nor reading them aloud.
     stopAutoNext();
+    readAloudPanel_->controller().stop();
     QWidget::closeEvent(event);
 }
 
@@ -511,6 +518,16 @@ void ReaderWindow::setSelectedRow(int row) {
     chapterList_->scrollToItem(item);
 }
 
+int ReaderWindow::chapterCount() const {
+    return chapterList_->topLevelItemCount();
+}
+
+ChapterEntry ReaderWindow::chapterAt(int row) const {
+    const QTreeWidgetItem* item = chapterList_->topLevelItem(row);
+    if (!item) return {};
+    return {toText(item->text(0)), toText(item->text(1)), toText(item->text(2))};
+}
+
 Text ReaderWindow::chapterTitleAt(int row) const {
     const QTreeWidgetItem* item = chapterList_->topLevelItem(row);
     return item ? toText(item->text(1)) : Text();
@@ -547,8 +564,9 @@ void ReaderWindow::showChapter(int row, std::function<void()> shown) {
     const QTreeWidgetItem* item = chapterList_->topLevelItem(row);
     const Text url = item ? toText(item->text(2)) : Text();
     const Text title = item ? toText(item->text(1)) : Text();
-    const auto show = [this, title, shown = std::move(shown)](std::string_view page) {
+    const auto show = [this, row, title, shown = std::move(shown)](std::string_view page) {
         pendingRow_ = -1;
+        shownRow_ = row;
         chapterText_ = chapterTextFromPage(textOf(page), state_.config.brandWords());
         setWindowTitle(toQString(concatTexts(book_.title, title)));
         const std::filesystem::path file = readerPagePath();
@@ -662,10 +680,24 @@ void ReaderWindow::onAutoNextClicked() {
 
 void ReaderWindow::onAutoNextTick() {
     // A chapter still on its way is waited for, not skipped.
-    if (!chapterRequest_->running()) nextChapter();
+    if (!chapterRequest_->running() && !speechHeld_) nextChapter();
+}
+
+void ReaderWindow::holdForSpeech(bool held) {
+    if (speechHeld_ == held) return;
+    speechHeld_ = held;
+    if (held)
+        autoNextTimer_->stop();
+    else if (autoNextCheck_->isChecked())
+        setAutoNextInterval(textToInteger(toText(autoNextIntervalEdit_->text())));
+    if (!scrollCheck_->isChecked()) return;
+    postMouseGesture(held ? MouseGesture::Click : MouseGesture::DoubleClick);
+    postMouseGesture(MouseGesture::Release);
 }
 
 void ReaderWindow::onScrollClicked() {
+    // Ticked while reading aloud, the page scrolls once the speech has stopped.
+    if (speechHeld_) return;
     postMouseGesture(scrollCheck_->isChecked() ? MouseGesture::DoubleClick : MouseGesture::Click);
     postMouseGesture(MouseGesture::Release);
 }
@@ -679,7 +711,7 @@ void ReaderWindow::findDocumentWindow(bool loaded) {
     documentWindow_ = readerBrowser_->focusProxy();
     if (!loaded || !scrollWhenLoaded_) return;
     scrollWhenLoaded_ = false;
-    if (scrollCheck_->isChecked()) postMouseGesture(MouseGesture::DoubleClick);
+    if (scrollCheck_->isChecked() && !speechHeld_) postMouseGesture(MouseGesture::DoubleClick);
 }
 
 void ReaderWindow::postMouseGesture(MouseGesture gesture) {
@@ -791,6 +823,7 @@ void ReaderWindow::loadReaderSettings() {
     const ReaderSettings settings = readReaderSettingsFile(htmlFolder());
     autoNextIntervalEdit_->setText(QString::fromStdString(settings.autoNextInterval()));
     layout_ = settings.layout();
+    readAloudPanel_->loadSettings(settings);
 }
 
 void ReaderWindow::saveReaderSettings() {
@@ -826,6 +859,7 @@ void ReaderWindow::saveReaderSettings() {
     // The theme's name only while the saved colours are still the theme's.
     const ReaderTheme* theme = themeOf(styleOf(save.templates));
     settings.setTheme(theme ? theme->name : std::string_view());
+    readAloudPanel_->storeSettings(settings);
     if (const std::error_code error = writeReaderSettingsFile(htmlFolder(), settings)) {
         showMessage(
             this,
@@ -966,6 +1000,9 @@ void ReaderWindow::layoutReader() {
     const int barWidth = readingBar_->sizeHint().width();
     readingBar_->setGeometry(std::max(0, right - 150 - barWidth), statusTop - 1, barWidth,
                              kStatusHeight + 2);
+    const int panelWidth = readAloudPanel_->sizeHint().width();
+    readAloudPanel_->setGeometry(std::max(0, right - 150 - barWidth - panelWidth - 4),
+                                 statusTop - 2, panelWidth, kStatusHeight + 4);
 }
 
 void ReaderWindow::onReaderMoved() {

@@ -36,6 +36,7 @@ class PageTurner;
 class ReadingBar;
 class PageRequest;
 class ReaderView;
+class ReadAloudPanel;
 struct FetchResult;
 class TemplateEdit;
 
@@ -120,10 +121,23 @@ class ReaderWindow : public QWidget {
     // Puts chapters into ChapterList and selects one row (none when the row does not exist).
     void setChapters(const std::vector<ChapterEntry>& chapters, int row);
 
+    // Reading aloud: the rows of ChapterList, the row whose page is written (-1 before any), the
+    // page's view, and the hold that pauses auto-scroll and auto-advance while speech moves the
+    // page (released, each resumes when its box is ticked).
+    int chapterCount() const;
+    ChapterEntry chapterAt(int row) const;
+    int shownRow() const { return shownRow_; }
+    // The web view (null when the web engine could not be loaded).
+    ReaderView* browser() const { return view_; }
+    void holdForSpeech(bool held);
+    ReadAloudPanel* readAloudPanel() const { return readAloudPanel_; }
+
   signals:
     void bookmarksRequested();
     void downloadRequested(const CurrentBook& book);
     void aboutRequested();
+    // Reading aloud has reached paragraph `paragraph` of row `chapterRow` (the reading position).
+    void readingPositionChanged(int chapterRow, int paragraph);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -163,6 +177,8 @@ class ReaderWindow : public QWidget {
     PageRequest* tocRequest_;
     PageRequest* chapterRequest_;
     int pendingRow_ = -1;  // the row a running chapter move will select; -1 when none
+    int shownRow_ = -1;
+    bool speechHeld_ = false;
 
     QLabel* toolbarStripLabel_;
     QLabel* backgroundColorCaptionLabel_;
@@ -205,6 +221,7 @@ class ReaderWindow : public QWidget {
     ImmersiveMode* immersive_ = nullptr;
     LayoutDialog* layoutDialog_ = nullptr;
     ReaderLayout layout_;  // from reader.ini
+    ReadAloudPanel* readAloudPanel_;
 
     // BrowserDocumentWindow: the widget inside ReaderBrowser that takes the page's input.
     QPointer<QWidget> documentWindow_;

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace novel {
 
@@ -39,5 +40,8 @@ class Speaker : public QObject {
     // available(), voices() or voice() changed (an engine that starts up late, or fails).
     void availabilityChanged();
 };
+
+// Makes a window's speech engine (the program's is QtSpeaker; tests use a fake).
+using SpeakerFactory = std::function<Speaker*(QObject* parent)>;
 
 }  // namespace novel
