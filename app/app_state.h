@@ -52,6 +52,9 @@ class AppState {
     // Where library() lives: the user's data folder for the program; tests choose their own.
     std::filesystem::path libraryFile;
 
+    // The library's open problem has been shown to the user (once a run).
+    bool libraryProblemShown = false;
+
     DownloadRequest downloadRequest;
     std::unique_ptr<FileDownloader> fileDownloader;  // no transfer at start; null after clean-up
 

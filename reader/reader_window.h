@@ -30,6 +30,8 @@ namespace novel {
 class AppState;
 class ClickableLabel;
 class PageRequest;
+class ReadingTracker;
+struct ShelfBook;
 struct FetchResult;
 class TemplateEdit;
 
@@ -47,6 +49,10 @@ class ReaderWindow : public QWidget {
     // Opening a bookmark: its book and saved chapters become the reader's and the saved chapter
     // is shown.
     void openBookmark(const Bookmark& bookmark);
+    // Continuing a book of the library: its stored chapters fill ChapterList and the chapter last
+    // read is shown with its stored paragraph at the top; without stored chapters it opens as
+    // openBook does at the first chapter.
+    void continueBook(const ShelfBook& book);
 
     // Reads row `row` of ChapterList in the background, then writes ReaderPage from it, shows it
     // and runs `shown`. A row that does not exist shows a page with an empty title and text at
@@ -108,6 +114,8 @@ class ReaderWindow : public QWidget {
     void bookmarksRequested();
     void downloadRequested(const CurrentBook& book);
     void aboutRequested();
+    // "加入书架" in the reader menu.
+    void shelfRequested(const CurrentBook& book);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -135,6 +143,8 @@ class ReaderWindow : public QWidget {
     void onAutoNextTick();
     // A request that failed: auto-advance stops and the user is told why.
     void reportProblem(const QString& what, const FetchResult& result);
+    // Rows of ChapterList from `from` on, at most `count` of them (all when count < 0).
+    std::vector<ChapterEntry> chapterEntries(int from, int count) const;
 
     AppState& state_;
     CurrentBook book_;
@@ -143,7 +153,8 @@ class ReaderWindow : public QWidget {
     Text latestChapterTitle_;
     PageRequest* tocRequest_;
     PageRequest* chapterRequest_;
-    int pendingRow_ = -1;  // the row a running chapter move will select; -1 when none
+    ReadingTracker* tracking_;  // the chapter cache, read-ahead and the reading position
+    int pendingRow_ = -1;       // the row a running chapter move will select; -1 when none
 
     QLabel* toolbarStripLabel_;
     QLabel* backgroundColorCaptionLabel_;
