@@ -117,7 +117,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
     shelfButton_->setFlat(true);
     shelfButton_->setToolTip(QStringLiteral("书架上的书、阅读进度和更新"));
     shelfButton_->setFixedHeight(26);
-    shelfStatusLabel_ = named(new QLabel(this), "ShelfStatusLabel");
+    shelfStatusLabel_ = named(new QLabel(this), "ShelfNewsLabel");
     shelfStatusLabel_->hide();
 
     const QString chatGroup = QString::fromStdString(state_.config.chatGroupNumber);

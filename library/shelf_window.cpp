@@ -77,7 +77,10 @@ ShelfWindow::ShelfWindow(AppState& state, Bookshelf& shelf, QWidget* parent)
     column->addWidget(shelfList_, 1);
     column->addLayout(buttons);
 
-    connect(shelfList_, &QTreeWidget::itemDoubleClicked, this, &ShelfWindow::continueSelected);
+    connect(shelfList_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
+        shelfList_->setCurrentItem(item);
+        continueSelected();
+    });
     connect(removeButton_, &QPushButton::clicked, this, &ShelfWindow::removeSelected);
     connect(checkUpdatesButton_, &QPushButton::clicked, this, &ShelfWindow::checkUpdates);
     connect(clearCacheButton_, &QPushButton::clicked, this, &ShelfWindow::clearCache);
