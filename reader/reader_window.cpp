@@ -334,6 +334,8 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
 
 ReaderWindow::~ReaderWindow() {
     unregisterArrowKeys();
+    // Before the page goes: the page answers its pending scripts as it goes.
+    delete tracking_;
 }
 
 void ReaderWindow::closeEvent(QCloseEvent* event) {

@@ -307,7 +307,8 @@ class ReaderTest : public QObject {
 
         interval->setText(QStringLiteral("50"));
         autoNext->click();
-        QVERIFY(reader()->loading());  // at once, not after the first tick
+        // At once, not after the first tick (a chapter read ahead is there without a request).
+        QVERIFY(reader()->loading() || reader()->selectedRow() == 1);
         QTRY_VERIFY_WITH_TIMEOUT(reader()->selectedRow() >= 4, kPageTimeout);
         autoNext->click();
         QVERIFY(!timer->isActive());
