@@ -53,15 +53,20 @@ bool untilLoaded(QWebEngineView* view, const std::function<void()>& start) {
     return loaded;
 }
 
-// Median seconds of kSwitches next-chapter presses, each after the reader has had the time a
-// reader takes over a chapter (until read-ahead, if any, is done); negative on failure.
-double switchSeconds(const std::string& site, int readAhead) {
+struct Switches {
+    double loaded = -1;   // median seconds from the press to the page loaded
+    double written = -1;  // median seconds until the press handler returned
+};
+
+// kSwitches next-chapter presses, each after the reader has had the time a reader takes over a
+// chapter (until read-ahead, if any, is done); negative times on failure.
+Switches switchSeconds(const std::string& site, int readAhead) {
     QTemporaryDir folder;
     const QString html = folder.path() + QStringLiteral("/html");
     QDir().mkpath(html);
     novel::ReaderSettings settings;
     settings.setValue("read_ahead", std::to_string(readAhead));
-    if (novel::writeReaderSettingsFile(html.toStdString(), settings)) return -1;
+    if (novel::writeReaderSettingsFile(html.toStdString(), settings)) return {};
     novel::AppState state(novel::SiteConfig{}, site, folder.path(), html);
 
     const int bookId = novel::demo_books::kFiveHundred;
@@ -76,19 +81,23 @@ double switchSeconds(const std::string& site, int readAhead) {
     auto* view = reader.findChild<QWebEngineView*>(QStringLiteral("ReaderBrowser"));
     auto* tracker = reader.findChild<novel::ReadingTracker*>();
     if (!untilLoaded(view, [&] { reader.openBook(book, novel::ReadStart::FirstChapter); }))
-        return -1;
-    std::vector<double> times;
+        return {};
+    std::vector<double> times, handler;
     for (int i = 1; i <= kSwitches; ++i) {
         while (tracker->readAheadPending() > 0)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         bool ok = false;
         const auto t0 = std::chrono::steady_clock::now();
-        ok = untilLoaded(view, [&] { reader.nextChapter(); });
+        ok = untilLoaded(view, [&] {
+            reader.nextChapter();
+            handler.push_back(
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+        });
         times.push_back(
             std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-        if (!ok || reader.selectedRow() != i) return -1;
+        if (!ok || reader.selectedRow() != i) return {};
     }
-    return median(times);
+    return {median(times), median(handler)};
 }
 
 }  // namespace
@@ -107,17 +116,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "demo site did not start\n");
         return 1;
     }
-    const double without = switchSeconds(site.url(), 0);
-    const double with = switchSeconds(site.url(), novel::ReadAhead::kDefaultDepth);
-    if (without < 0 || with < 0) {
+    const Switches without = switchSeconds(site.url(), 0);
+    const Switches with = switchSeconds(site.url(), novel::ReadAhead::kDefaultDepth);
+    if (without.loaded < 0 || with.loaded < 0) {
         std::fprintf(stderr, "a chapter switch failed\n");
         return 1;
     }
     std::printf("next chapter, site latency %d ms, %d switches (median, to page loaded)\n",
                 kLatencyMs, kSwitches);
-    std::printf("  without read-ahead    %8.2f ms\n", without * 1e3);
-    std::printf("  after read-ahead      %8.2f ms (goal < 30 ms)\n", with * 1e3);
-    report("next chapter after read-ahead, 300 ms site, ms (median)", fmt("%.2f", with * 1e3),
-           fmt("%.2f", without * 1e3), fmt("%.3f", with / without), "< 30 ms vs >= 300 ms");
+    std::printf("  without read-ahead    %8.2f ms\n", without.loaded * 1e3);
+    std::printf(
+        "  after read-ahead      %8.2f ms (goal < 30 ms), of which %.2f ms in the press "
+        "handler (kept chapter read, page written) and the rest the web engine\n",
+        with.loaded * 1e3, with.written * 1e3);
+    report("next chapter after read-ahead, 300 ms site, ms (median)",
+           fmt("%.2f", with.loaded * 1e3), fmt("%.2f", without.loaded * 1e3),
+           fmt("%.3f", with.loaded / without.loaded), "< 30 ms vs >= 300 ms");
     return 0;
 }

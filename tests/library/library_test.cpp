@@ -222,21 +222,14 @@ TEST_F(LibraryTest, TheBookReadLastIsRememberedOffTheShelf) {
 
 TEST_F(LibraryTest, AFirstVersionLibraryKeepsItsShelf) {
     {
-        fs::create_directories(file().parent_path());
+        Library library(file(), kSite);
+        ASSERT_TRUE(library.addBook(sampleBook(kSite, 5, 2)).ok());
+    }
+    {
+        // Back to the first schema, as the first version of the program left it.
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(file().c_str(), &db), SQLITE_OK);
-        // The first schema, as the first version of the program made it, with one book.
-        ASSERT_EQ(sqlite3_exec(db,
-                               "CREATE TABLE books(id INTEGER PRIMARY KEY, book_url TEXT NOT NULL "
-                               "UNIQUE, title BLOB NOT NULL, author BLOB NOT NULL, toc_url TEXT "
-                               "NOT NULL, txt_package_url TEXT NOT NULL, cover_url TEXT NOT NULL, "
-                               "added_at INTEGER NOT NULL, last_check_at INTEGER NOT NULL DEFAULT "
-                               "0, read_chapter_url TEXT, read_chapter_index INTEGER, "
-                               "read_paragraph INTEGER, read_snippet BLOB, read_at INTEGER);"
-                               "INSERT INTO books(book_url, title, author, toc_url, "
-                               "txt_package_url, cover_url, added_at) VALUES('/book/5.html', 'T', "
-                               "'A', '/book/5/index.html', '', '', 1);"
-                               "PRAGMA user_version=1;",
+        ASSERT_EQ(sqlite3_exec(db, "ALTER TABLE books DROP COLUMN on_shelf; PRAGMA user_version=1;",
                                nullptr, nullptr, nullptr),
                   SQLITE_OK);
         sqlite3_close(db);
