@@ -172,7 +172,8 @@ void ReadingTracker::scrollTo(int paragraph) {
 }
 
 void ReadingTracker::save(int paragraph) {
-    if (bookUrl_.empty() || row_ < 0) return;
+    // A row without an address (the reader's placeholder rows) is no place to come back to.
+    if (bookUrl_.empty() || row_ < 0 || chapterUrl_.empty()) return;
     Library& library = state_.library();
     if (!library.writable()) return;
     const ReadingPosition position{chapterUrl_, row_, anchorAt(paragraphs_, paragraph), unixNow()};
