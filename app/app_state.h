@@ -56,6 +56,8 @@ class AppState {
     // The speech engine each reader window makes for reading aloud; empty: none (tests that do
     // not read aloud never start the system's speech service).
     SpeakerFactory speakerFactory;
+    // The library's open problem has been shown to the user (once a run).
+    bool libraryProblemShown = false;
 
     DownloadRequest downloadRequest;
     std::unique_ptr<FileDownloader> fileDownloader;  // no transfer at start; null after clean-up

@@ -81,6 +81,9 @@ BookDetailWindow::BookDetailWindow(CurrentBook book, AppState& state, QWidget* p
         named(new QPushButton(QStringLiteral("阅读最新一章"), this), "ReadLatestChapterButton");
     readFirstChapterButton_->setGeometry(width / 2 - 126, 272, 110, 26);
     readLatestChapterButton_->setGeometry(width / 2 + 16, 272, 110, 26);
+    addToShelfButton_ =
+        named(new QPushButton(QStringLiteral("加入书架"), this), "AddToShelfButton");
+    addToShelfButton_->setGeometry(width / 2 - 55, 306, 110, 26);
 
     coverRequest_ = new PageRequest(state_.engine(), this);
 
@@ -89,6 +92,7 @@ BookDetailWindow::BookDetailWindow(CurrentBook book, AppState& state, QWidget* p
             &BookDetailWindow::readFromFirstChapter);
     connect(readLatestChapterButton_, &QPushButton::clicked, this,
             &BookDetailWindow::readLatestChapter);
+    connect(addToShelfButton_, &QPushButton::clicked, this, [this] { emit shelfRequested(book_); });
 
     // Created: the controls exist now.
     fillBookDetailWindow();

@@ -31,6 +31,8 @@ class BookDetailWindow : public QDialog {
   signals:
     // One of the two read buttons: the reader is to open this book there.
     void readRequested(const CurrentBook& book, ReadStart start);
+    // "加入书架": this book is to go on the shelf.
+    void shelfRequested(const CurrentBook& book);
 
   private:
     AppState& state_;
@@ -45,6 +47,7 @@ class BookDetailWindow : public QDialog {
     QPlainTextEdit* synopsisEdit_;
     QPushButton* readFirstChapterButton_;
     QPushButton* readLatestChapterButton_;
+    QPushButton* addToShelfButton_;
 };
 
 }  // namespace novel

@@ -113,6 +113,12 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
     readerButton_->setFlat(true);
     readerButton_->setToolTip(QStringLiteral("继续上次读的章节"));
     readerButton_->setFixedHeight(26);
+    shelfButton_ = named(new QPushButton(QStringLiteral("书架"), this), "ShelfButton");
+    shelfButton_->setFlat(true);
+    shelfButton_->setToolTip(QStringLiteral("书架上的书、阅读进度和更新"));
+    shelfButton_->setFixedHeight(26);
+    shelfStatusLabel_ = named(new QLabel(this), "ShelfNewsLabel");
+    shelfStatusLabel_->hide();
 
     const QString chatGroup = QString::fromStdString(state_.config.chatGroupNumber);
     chatGroupLabel_ =
@@ -177,6 +183,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
     searchRow->addSpacing(6);
     searchRow->addWidget(categoryCombo_);
     searchRow->addWidget(readerButton_);
+    searchRow->addWidget(shelfButton_);
     searchRow->addStretch();
     searchRow->addLayout(links);
 
@@ -185,6 +192,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
     bottomRow->addWidget(statusBar_);
     bottomRow->addWidget(busyIndicator_);
     bottomRow->addWidget(stopButton_);
+    bottomRow->addWidget(shelfStatusLabel_);
     bottomRow->addStretch();
     bottomRow->addWidget(pageLabel_);
     bottomRow->addWidget(pageSeparatorLabel_);
@@ -207,6 +215,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
     connect(keywordEdit_, &QLineEdit::returnPressed, this, &MainWindow::onSearch);
     connect(categoryCombo_, &QComboBox::activated, this, &MainWindow::onCategorySelected);
     connect(readerButton_, &QPushButton::clicked, this, &MainWindow::showReaderWindow);
+    connect(shelfButton_, &QPushButton::clicked, this, &MainWindow::shelfRequested);
     connect(chatGroupLabel_, &ClickableLabel::clicked, this, &MainWindow::openChatGroupLink);
     connect(helpLabel_, &ClickableLabel::clicked, this, &MainWindow::openHelpPage);
     connect(bookList_, &QTreeWidget::itemDoubleClicked, this, &MainWindow::openBookDetail);
@@ -471,6 +480,11 @@ void MainWindow::openChatGroupLink() {
 
 void MainWindow::openHelpPage() {
     openMakerPage(state_.config.helpPage, state_.programFolder);
+}
+
+void MainWindow::showShelfStatus(const QString& text) {
+    shelfStatusLabel_->setText(text);
+    shelfStatusLabel_->setVisible(!text.isEmpty());
 }
 
 void MainWindow::showReaderWindow() {

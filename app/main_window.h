@@ -58,12 +58,16 @@ class MainWindow : public QWidget {
     bool loading() const;
 
     Windows& windows() { return windows_; }
+    // What the last update check of the shelf found, beside the status bar; empty hides it.
+    void showShelfStatus(const QString& text);
 
   signals:
     // A book's page has arrived for the detail window.
     void bookDetailsArrived(const CurrentBook& book);
     // "阅读器": show the reader window.
     void readerRequested();
+    // "书架": show the shelf window.
+    void shelfRequested();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -91,6 +95,8 @@ class MainWindow : public QWidget {
     QPushButton* searchButton_;
     QComboBox* categoryCombo_;
     QPushButton* readerButton_;
+    QPushButton* shelfButton_;
+    QLabel* shelfStatusLabel_;
     ClickableLabel* chatGroupLabel_;
     ClickableLabel* helpLabel_;
     QTreeWidget* bookList_;

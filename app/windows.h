@@ -12,6 +12,8 @@
 #include "bookmarks/bookmark_window.h"
 #include "catalogue/book_page.h"
 #include "download/download_window.h"
+#include "library/bookshelf.h"
+#include "library/shelf_window.h"
 #include "reader/reader_window.h"
 
 namespace novel {
@@ -24,13 +26,21 @@ class Windows : public QObject {
   public:
     Windows(AppState& state, QWidget* mainWindow);
 
-    // Connects the main window's signals (book details arrived, "阅读器").
+    // Connects the main window's signals (book details arrived, "阅读器", "书架"); once the
+    // message loop runs, the library is opened (a problem with it told once) and the start-up
+    // update check of the shelf begins when one is due.
     void attach(MainWindow* mainWindow);
 
     // The reader window, made on first use; not shown.
     ReaderWindow* reader();
     // Shows the reader window modeless (made on first use) and brings it to the front.
     ReaderWindow* showReader();
+    // "阅读器": the reader window; after a restart it goes on with the book read last, at its
+    // chapter and paragraph.
+    ReaderWindow* continueReading();
+    // The shelf window, made on first use and raised.
+    ShelfWindow* showShelf();
+    Bookshelf& bookshelf() { return *bookshelf_; }
     // A reader window only when one exists.
     ReaderWindow* existingReader() const { return reader_; }
 
@@ -50,6 +60,8 @@ class Windows : public QObject {
     QPointer<ReaderWindow> reader_;
     QPointer<DownloadWindow> download_;
     QPointer<BookmarkWindow> bookmarks_;
+    QPointer<ShelfWindow> shelf_;
+    Bookshelf* bookshelf_;
 };
 
 }  // namespace novel

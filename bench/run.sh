@@ -13,7 +13,8 @@ echo
 
 results=$(mktemp)
 trap 'rm -f "$results"' EXIT
-for bench in text_bench site_bench reader_bench responsiveness_bench download_bench book_bench \
+for bench in text_bench site_bench reader_bench responsiveness_bench read_ahead_bench \
+    download_bench book_bench \
     library_bench; do
     program="$dir/bench/$bench"
     [ -x "$program" ] || continue

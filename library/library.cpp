@@ -88,6 +88,10 @@ CREATE TABLE chapter_cache(
     page BLOB NOT NULL);
 CREATE INDEX chapter_cache_use ON chapter_cache(use_order, stored_bytes);
 )sql"},
+    // The book last read keeps its place even when it is not on the shelf.
+    {2, R"sql(
+ALTER TABLE books ADD COLUMN on_shelf INTEGER NOT NULL DEFAULT 1;
+)sql"},
 };
 constexpr int kSchemaVersion = kMigrations[std::size(kMigrations) - 1].version;
 // Tables of the library; a database holding anything else is not ours.
@@ -187,6 +191,7 @@ struct Library::Impl {
     sqlite3* db = nullptr;
     LibraryState state = LibraryState::Unavailable;
     std::string problem;
+    int schemaVersion = 0;  // of the open file
     fs::path setAside;
     std::int64_t cacheLimit = kDefaultCacheLimitBytes;
 
@@ -218,6 +223,7 @@ struct Library::Impl {
             if (rc != SQLITE_ROW) return Prepared::Failed;
             version = static_cast<int>(v.integer(0));
         }
+        schemaVersion = version;
         if (version > kSchemaVersion && !readOnly) return Prepared::Newer;
         {
             Statement tables(db, "SELECT name FROM sqlite_master WHERE type='table'");
@@ -259,6 +265,7 @@ struct Library::Impl {
                 exec(db, "ROLLBACK");
                 return Prepared::Failed;
             }
+            schemaVersion = step.version;
         }
         return Prepared::Ok;
     }
@@ -435,10 +442,15 @@ struct Library::Impl {
         return news;
     }
 
-    static constexpr const char* kBookColumns =
-        "SELECT id, book_url, title, author, toc_url, txt_package_url, cover_url, added_at, "
-        "last_check_at, read_chapter_url, read_chapter_index, read_paragraph, read_snippet, "
-        "read_at, (SELECT count(*) FROM toc_entries WHERE book_id=books.id) FROM books ";
+    // An older library opened read-only has no shelf flag: all its books are on the shelf.
+    std::string shelfFlag() const { return schemaVersion >= 2 ? "on_shelf" : "1"; }
+    std::string bookColumns() const {
+        return "SELECT id, book_url, title, author, toc_url, txt_package_url, cover_url, "
+               "added_at, last_check_at, read_chapter_url, read_chapter_index, read_paragraph, "
+               "read_snippet, read_at, (SELECT count(*) FROM toc_entries WHERE "
+               "book_id=books.id), " +
+               shelfFlag() + " FROM books ";
+    }
 
     ShelfBook bookFrom(const Statement& q, bool withToc) {
         ShelfBook b;
@@ -461,6 +473,7 @@ struct Library::Impl {
             b.lastRead = p;
         }
         b.chapterCount = static_cast<int>(q.integer(14));
+        b.onShelf = q.integer(15) != 0;
         if (withToc) b.toc = readToc(id);
         b.news = readNews(id);
         return b;
@@ -658,27 +671,41 @@ LibraryResult Library::clearCache() {
     return d.transact("清除缓存失败", [&] { return exec(d.db, "DELETE FROM chapter_cache"); });
 }
 
-LibraryResult Library::addBook(const ShelfBook& book) {
+LibraryResult Library::putBook(const ShelfBook& book, bool shelved) {
     Impl& d = *impl_;
     if (book.bookUrl.empty()) return {"书的地址是空的"};
     std::lock_guard lock(d.mutex);
     return d.transact("加入书架失败", [&] {
-        Statement put(
-            d.db,
-            "INSERT INTO books(book_url, title, author, toc_url, txt_package_url, "
-            "cover_url, added_at) VALUES(?1,?2,?3,?4,?5,?6,?7) ON CONFLICT(book_url) DO "
-            "UPDATE SET title=?2, author=?3, toc_url=?4, txt_package_url=?5, cover_url=?6");
+        Statement put(d.db,
+                      "INSERT INTO books(book_url, title, author, toc_url, txt_package_url, "
+                      "cover_url, added_at, on_shelf) VALUES(?1,?2,?3,?4,?5,?6,?7,?8) ON "
+                      "CONFLICT(book_url) DO UPDATE SET title=?2, author=?3, toc_url=?4, "
+                      "txt_package_url=?5, cover_url=?6, on_shelf=max(on_shelf, ?8)");
         put.bind(1, d.stored(book.bookUrl))
             .bindBlob(2, book.title)
             .bindBlob(3, book.author)
             .bind(4, d.stored(book.tocUrl))
             .bind(5, d.stored(book.txtPackageUrl))
             .bind(6, d.stored(book.coverUrl))
-            .bind(7, book.addedAt ? book.addedAt : unixNow());
+            .bind(7, book.addedAt ? book.addedAt : unixNow())
+            .bind(8, static_cast<std::int64_t>(shelved ? 1 : 0));
         if (!put.run()) return false;
+        if (!shelved) {
+            // Only the one book read last is kept off the shelf.
+            Statement drop(d.db, "DELETE FROM books WHERE on_shelf=0 AND book_url<>?");
+            if (!drop.bind(1, d.stored(book.bookUrl)).run()) return false;
+        }
         const std::optional<std::int64_t> id = d.bookId(book.bookUrl);
         return id && d.writeToc(*id, book.toc);
     });
+}
+
+LibraryResult Library::addBook(const ShelfBook& book) {
+    return putBook(book, true);
+}
+
+LibraryResult Library::rememberBook(const ShelfBook& book) {
+    return putBook(book, false);
 }
 
 LibraryResult Library::removeBook(const std::string& bookUrl) {
@@ -695,7 +722,7 @@ std::vector<ShelfBook> Library::books(bool withToc) {
     std::lock_guard lock(d.mutex);
     std::vector<ShelfBook> out;
     if (!d.db) return out;
-    Statement q(d.db, (std::string(Impl::kBookColumns) + "ORDER BY id DESC").c_str());
+    Statement q(d.db, (d.bookColumns() + "WHERE " + d.shelfFlag() + "=1 ORDER BY id DESC").c_str());
     while (q.step() == SQLITE_ROW) out.push_back(d.bookFrom(q, withToc));
     return out;
 }
@@ -704,7 +731,7 @@ std::optional<ShelfBook> Library::book(const std::string& bookUrl) {
     Impl& d = *impl_;
     std::lock_guard lock(d.mutex);
     if (!d.db) return std::nullopt;
-    Statement q(d.db, (std::string(Impl::kBookColumns) + "WHERE book_url=?").c_str());
+    Statement q(d.db, (d.bookColumns() + "WHERE book_url=?").c_str());
     q.bind(1, d.stored(bookUrl));
     if (q.step() != SQLITE_ROW) return std::nullopt;
     return d.bookFrom(q, true);
@@ -732,9 +759,9 @@ std::optional<ShelfBook> Library::continueReading() {
     Impl& d = *impl_;
     std::lock_guard lock(d.mutex);
     if (!d.db) return std::nullopt;
-    Statement q(d.db, (std::string(Impl::kBookColumns) +
-                       "WHERE read_at IS NOT NULL ORDER BY read_at DESC, id DESC LIMIT 1")
-                          .c_str());
+    Statement q(
+        d.db, (d.bookColumns() + "WHERE read_at IS NOT NULL ORDER BY read_at DESC, id DESC LIMIT 1")
+                  .c_str());
     if (q.step() != SQLITE_ROW) return std::nullopt;
     return d.bookFrom(q, true);
 }

@@ -79,6 +79,7 @@ struct ShelfBook {
     UnixTime addedAt = 0;
     UnixTime lastCheckAt = 0;  // 0: never checked
     UpdateNews news;           // of the last check
+    bool onShelf = true;       // false: only remembered as the book read last
 };
 
 // The outcome of a write: ok, or the reason in words for the user.
@@ -140,12 +141,18 @@ class Library {
     // Adds the book, or updates its details and table of contents when it is already there (its
     // reading position and news are kept).
     LibraryResult addBook(const ShelfBook& book);
+    // Keeps a book that is read but not on the shelf, so its reading position is kept and
+    // continueReading finds it; a book already on the shelf stays there, updated as addBook does.
+    // Only the last such book is kept: an earlier one off the shelf is dropped.
+    LibraryResult rememberBook(const ShelfBook& book);
     LibraryResult removeBook(const std::string& bookUrl);
-    // Every book, most recently added first; `withToc` false leaves toc empty (chapterCount set).
+    // Every book on the shelf, most recently added first; `withToc` false leaves toc empty
+    // (chapterCount set).
     std::vector<ShelfBook> books(bool withToc = false);
     std::optional<ShelfBook> book(const std::string& bookUrl);
     LibraryResult savePosition(const std::string& bookUrl, const ReadingPosition& position);
-    // "继续阅读": the book read most recently, with its position; nullopt when none was read.
+    // "继续阅读": the book read most recently (on the shelf or remembered), with its position;
+    // nullopt when none was read.
     std::optional<ShelfBook> continueReading();
     // Stores a checked table of contents and its news in one transaction.
     LibraryResult recordUpdate(const std::string& bookUrl, const std::vector<ChapterEntry>& toc,
@@ -156,6 +163,7 @@ class Library {
     std::string absoluteAddress(std::string_view stored) const;
 
   private:
+    LibraryResult putBook(const ShelfBook& book, bool shelved);
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

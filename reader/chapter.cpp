@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "reader/font_faces.h"
 #include "reader/ad_sentences.h"
 #include "reader/chapter_html.h"
+#include "reader/font_faces.h"
 
 namespace novel {
 namespace {

@@ -93,9 +93,10 @@ Text chapterTextFromPage(std::string_view page, const BrandWords& brandWords);
 // The paragraphs of a chapter text, in order: the runs between line breaks ("<br>", "<br />",
 // "</br>", any letter case) and paragraph tags ("<p ...>", "</p>"), each without the blanks the
 // site indents and pads it with (ASCII white space, "&nbsp;", the ideographic blank), empty runs
-// left out, as is half a character at the very end of the text. The views point into `chapterText`; each starts and ends on a character boundary.
-// Paragraph i of this list is the one the page shows as <p id="p{i}">, so a reading position can
-// be kept as a paragraph index. Splitting a paragraph again yields that paragraph alone.
+// left out, as is half a character at the very end of the text. The views point into `chapterText`;
+// each starts and ends on a character boundary. Paragraph i of this list is the one the page shows
+// as <p id="p{i}">, so a reading position can be kept as a paragraph index. Splitting a paragraph
+// again yields that paragraph alone.
 std::vector<std::string_view> splitParagraphs(std::string_view chapterText);
 
 // The paragraphs as the page shows them: <p id="p0">first</p><p id="p1">second</p>...

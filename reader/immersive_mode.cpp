@@ -68,8 +68,12 @@ ImmersiveMode::ImmersiveMode(QWidget* window, ReaderView* view, std::function<Re
     setColors(QColor(Qt::white), QColor(Qt::darkGray));
 
     if (view_) {
-        view_->onScrollChanged([this] { refresh(); });
-        view_->onLoadFinished([this](bool) { refresh(); });
+        view_->onScrollChanged([self = QPointer<ImmersiveMode>(this)] {
+            if (self) self->refresh();
+        });
+        view_->onLoadFinished([self = QPointer<ImmersiveMode>(this)](bool) {
+            if (self) self->refresh();
+        });
     }
 }
 

@@ -70,11 +70,13 @@ bool keepsPagingKeys(const QWidget* focus) {
 
 PageTurner::PageTurner(ReaderView* view, QObject* parent) : QObject(parent), view_(view) {
     if (!view_) return;
-    view_->onLoadStarted([this] {
+    view_->onLoadStarted([this, self = QPointer<PageTurner>(this)] {
+        if (!self) return;
         ++generation_;
         disarm();
     });
-    view_->onLoadFinished([this](bool ok) {
+    view_->onLoadFinished([this, self = QPointer<PageTurner>(this)](bool ok) {
+        if (!self) return;
         const Landing landing = std::exchange(landing_, Landing::Kept);
         if (!ok || landing == Landing::Kept) return;
         view_->runJavaScript(script(landing == Landing::End ? "window.scrollTo(0,s.scrollHeight);"

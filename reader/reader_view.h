@@ -24,6 +24,7 @@ class ReaderView {
     virtual void load(const QUrl& url) = 0;
     virtual void reload() = 0;
     virtual QUrl url() const = 0;
+    virtual bool isLoading() const = 0;
     // The colour the view shows while the next page loads.
     virtual void setPageBackground(const QColor& color) = 0;
     // Runs a script in the page; `done` (may be empty) gets its result on the GUI thread.

@@ -93,6 +93,7 @@ class WebReaderView : public QWebEngineView, public ReaderView {
     void load(const QUrl& url) override { QWebEngineView::load(url); }
     void reload() override { QWebEngineView::reload(); }
     QUrl url() const override { return QWebEngineView::url(); }
+    bool isLoading() const override { return page()->isLoading(); }
     void setPageBackground(const QColor& color) override { page()->setBackgroundColor(color); }
     void runJavaScript(const QString& script, std::function<void(const QVariant&)> done) override {
         if (done)

@@ -30,6 +30,8 @@
 #include "app/qt_text.h"
 #include "bookmarks/bookmark_file.h"
 #include "commands/desktop_open.h"
+#include "library/reading_tracker.h"
+#include "library/shelf_entry.h"
 #include "reader/chapter.h"
 #include "reader/immersive_mode.h"
 #include "reader/layout_dialog.h"
@@ -265,6 +267,7 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
     stopButton_->hide();
     tocRequest_ = new PageRequest(state_.engine(), this);
     chapterRequest_ = new PageRequest(state_.engine(), this);
+    tracking_ = new ReadingTracker(state_, view_, this);
 
     // Hidden controls: they hold values and receive events but are never drawn.
     prevChapterLabel_ =
@@ -291,6 +294,9 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
     QAction* downloadBookItem = readerMenu_->addAction(QStringLiteral("下载本书(txt)"));
     QAction* checkUpdateItem = readerMenu_->addAction(QStringLiteral("检测更新"));
     QAction* aboutItem = readerMenu_->addAction(QStringLiteral("关于"));
+    QAction* addToShelfItem = readerMenu_->addAction(QStringLiteral("加入书架"));
+    named(addToShelfItem, "AddToShelfMenuItem");
+    connect(addToShelfItem, &QAction::triggered, this, [this] { emit shelfRequested(book_); });
     named(saveBookmarkItem, "SaveBookmarkMenuItem");
     named(openDownloadFolderItem, "OpenDownloadFolderMenuItem");
     named(downloadBookItem, "DownloadBookMenuItem");
@@ -306,7 +312,10 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
     connect(downloadBookButton_, &QPushButton::clicked, this, &ReaderWindow::showDownloadWindow);
     connect(hideChapterListCheck_, &QCheckBox::clicked, this,
             &ReaderWindow::onHideChapterListClicked);
-    if (view_) view_->onLoadFinished([this](bool ok) { findDocumentWindow(ok); });
+    if (view_)
+        view_->onLoadFinished([self = QPointer<ReaderWindow>(this)](bool ok) {
+            if (self) self->findDocumentWindow(ok);
+        });
     connect(chapterList_, &QTreeWidget::itemDoubleClicked, this,
             &ReaderWindow::readSelectedChapter);
     connect(chapterList_, &QTreeWidget::customContextMenuRequested, this,
@@ -344,8 +353,11 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
     });
     connect(pageTurner_, &PageTurner::startPassed, this, [this] {
         if (loading()) return;
+        // The chapter before opens at its end; a kept chapter shows at once, so ask first.
+        const int before = selectedRow();
+        pageTurner_->landAtEndOfNextPage();
         previousChapter();
-        if (loading()) pageTurner_->landAtEndOfNextPage();
+        if (!loading() && selectedRow() == before) pageTurner_->forgetLanding();
     });
     connect(pageTurner_, &PageTurner::hint, this, &ReaderWindow::showReadingHint);
     connect(tocRequest_, &PageRequest::runningChanged, this, &ReaderWindow::onRequestsRunning);
@@ -365,6 +377,8 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
 
 ReaderWindow::~ReaderWindow() {
     unregisterArrowKeys();
+    // Before the page goes: the page answers its pending scripts as it goes.
+    delete tracking_;
 }
 
 void ReaderWindow::closeEvent(QCloseEvent* event) {
@@ -402,6 +416,7 @@ void ReaderWindow::openBook(const CurrentBook& book, ReadStart start) {
         book_ = book;
         chapterList_->clear();
         loadTableOfContents(page);
+        tracking_->bookOpened(book_, chapterEntries(0, -1));
         const int row =
             start == ReadStart::FirstChapter ? 0 : chapterList_->topLevelItemCount() - 1;
         setSelectedRow(row);
@@ -435,8 +450,19 @@ void ReaderWindow::openBookmark(const Bookmark& bookmark) {
     book_ = CurrentBook{};
     book_.title = bookmark.bookTitle;
     book_.txtPackageUrl = bookmark.txtPackageUrl;
+    tracking_->setBook({});
     setChapters(bookmark.chapters, textToInteger(bookmark.selectedRow) - 1);
     if (selectedRow() >= 0) readSelectedChapter();
+}
+
+void ReaderWindow::continueBook(const ShelfBook& book) {
+    if (book.toc.empty()) return openBook(currentBookOf(book), ReadStart::FirstChapter);
+    stopLoading();
+    book_ = currentBookOf(book);
+    setChapters(book.toc, resumeRow(book));
+    tracking_->setBook(book.bookUrl);
+    if (book.lastRead) tracking_->restoreNext(book.lastRead->anchor);
+    showChapter(selectedRow());
 }
 
 void ReaderWindow::reloadTableOfContents() {
@@ -564,7 +590,7 @@ void ReaderWindow::showChapter(int row, std::function<void()> shown) {
     const QTreeWidgetItem* item = chapterList_->topLevelItem(row);
     const Text url = item ? toText(item->text(2)) : Text();
     const Text title = item ? toText(item->text(1)) : Text();
-    const auto show = [this, row, title, shown = std::move(shown)](std::string_view page) {
+    const auto show = [this, row, url, title, shown = std::move(shown)](std::string_view page) {
         pendingRow_ = -1;
         shownRow_ = row;
         chapterText_ = chapterTextFromPage(textOf(page), state_.config.brandWords());
@@ -580,6 +606,8 @@ void ReaderWindow::showChapter(int row, std::function<void()> shown) {
         }
         pageTurner_->landAtTopOfNextPage();
         if (view_) view_->load(QUrl::fromLocalFile(pathText(file)));
+        tracking_->chapterShown(row, url, chapterText_,
+                                chapterEntries(row + 1, tracking_->readAheadDepth()));
         if (shown) shown();
     };
     if (url.empty()) {
@@ -587,11 +615,18 @@ void ReaderWindow::showChapter(int row, std::function<void()> shown) {
         show({});
         return;
     }
-    chapterRequest_->start({url}, [this, show](const FetchResult& result) {
+    // A kept chapter needs no request, and reads with the site down.
+    if (const std::optional<Bytes> kept = tracking_->keptPage(url)) {
+        chapterRequest_->cancel();
+        show(*kept);
+        return;
+    }
+    chapterRequest_->start({url}, [this, show, url](const FetchResult& result) {
         if (!result.ok()) {
             pendingRow_ = -1;
             return reportProblem(QStringLiteral("读取章节失败"), result);
         }
+        tracking_->keep(url, result.body);
         show(result.body);
     });
 }
@@ -891,7 +926,8 @@ std::error_code ReaderWindow::redrawPage() {
     if (view_ && view_->url().isEmpty())
         view_->load(QUrl::fromLocalFile(pathText(file)));
     else if (view_)
-        view_->reload();
+        // The redrawn page comes back at the paragraph that was at the top.
+        tracking_->redrawInPlace([view = view_] { view->reload(); });
     return error;
 }
 
@@ -1070,6 +1106,17 @@ void ReaderWindow::saveBookmark() {
         showMessage(this, QStringLiteral("书签已满！"));
     else
         showMessage(this, QStringLiteral("保存成功！"));
+}
+
+std::vector<ChapterEntry> ReaderWindow::chapterEntries(int from, int count) const {
+    std::vector<ChapterEntry> out;
+    const int end = count < 0 ? chapterList_->topLevelItemCount()
+                              : std::min(chapterList_->topLevelItemCount(), from + count);
+    for (int i = std::max(0, from); i < end; ++i) {
+        const QTreeWidgetItem* item = chapterList_->topLevelItem(i);
+        out.push_back({toText(item->text(0)), toText(item->text(1)), toText(item->text(2))});
+    }
+    return out;
 }
 
 // Opening a bookmark: the saved table of contents replaces ChapterList, with a row selected.

@@ -37,6 +37,8 @@ class ReadingBar;
 class PageRequest;
 class ReaderView;
 class ReadAloudPanel;
+class ReadingTracker;
+struct ShelfBook;
 struct FetchResult;
 class TemplateEdit;
 
@@ -54,6 +56,10 @@ class ReaderWindow : public QWidget {
     // Opening a bookmark: its book and saved chapters become the reader's and the saved chapter
     // is shown.
     void openBookmark(const Bookmark& bookmark);
+    // Continuing a book of the library: its stored chapters fill ChapterList and the chapter last
+    // read is shown with its stored paragraph at the top; without stored chapters it opens as
+    // openBook does at the first chapter.
+    void continueBook(const ShelfBook& book);
 
     // Reads row `row` of ChapterList in the background, then writes ReaderPage from it, shows it
     // and runs `shown`. A row that does not exist shows a page with an empty title and text at
@@ -138,6 +144,8 @@ class ReaderWindow : public QWidget {
     void aboutRequested();
     // Reading aloud has reached paragraph `paragraph` of row `chapterRow` (the reading position).
     void readingPositionChanged(int chapterRow, int paragraph);
+    // "加入书架" in the reader menu.
+    void shelfRequested(const CurrentBook& book);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -168,6 +176,8 @@ class ReaderWindow : public QWidget {
     // Writes ReaderPage again for the chapter on display (empty when none) and shows it.
     std::error_code redrawPage();
     void showReadingHint(const QString& text);
+    // Rows of ChapterList from `from` on, at most `count` of them (all when count < 0).
+    std::vector<ChapterEntry> chapterEntries(int from, int count) const;
 
     AppState& state_;
     CurrentBook book_;
@@ -179,6 +189,7 @@ class ReaderWindow : public QWidget {
     int pendingRow_ = -1;  // the row a running chapter move will select; -1 when none
     int shownRow_ = -1;
     bool speechHeld_ = false;
+    ReadingTracker* tracking_;  // the chapter cache, read-ahead and the reading position
 
     QLabel* toolbarStripLabel_;
     QLabel* backgroundColorCaptionLabel_;

@@ -136,13 +136,17 @@ class DownloadWindowTest : public QObject {
   private:
     DemoSite site_;
     std::unique_ptr<QTemporaryDir> cwd_;
+    QTemporaryDir dataFolder_;
     QString startFolder_;
     std::vector<Message> messages_;
     Gate gate_ = std::make_shared<std::atomic<bool>>(false);
 
     std::unique_ptr<AppState> makeState() {
-        return std::make_unique<AppState>(SiteConfig{}, site_.url(), cwd_->path(),
-                                          cwd_->path() + "/html");
+        auto state = std::make_unique<AppState>(SiteConfig{}, site_.url(), cwd_->path(),
+                                                cwd_->path() + "/html");
+        // As in the program, the library (opened at start) lives in the data folder.
+        state->libraryFile = fs::path(dataFolder_.path().toStdString()) / "library.db";
+        return state;
     }
     fs::path cwd() const { return fs::path(cwd_->path().toStdString()); }
     fs::path bookFolder(const char* utf8Title) const { return cwd() / "下载小说" / utf8Title; }

@@ -140,6 +140,10 @@ class ReaderComfortTest : public QObject {
     void init() {
         folder_ = std::make_unique<QTemporaryDir>();
         messages_.clear();
+        // Each chapter is read when asked for, so a move is a request these tests can watch.
+        ReaderSettings settings;
+        settings.setValue("read_ahead", "0");
+        QVERIFY(!writeReaderSettingsFile((folder_->path() + "/html").toStdString(), settings));
         makeState();
     }
 

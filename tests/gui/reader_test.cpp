@@ -34,6 +34,7 @@
 #include "demo/demo_site.h"
 #include "gui_test.h"
 #include "reader/chapter.h"
+#include "reader/reader_settings.h"
 #include "reader/reader_style.h"
 #include "reader/reader_themes.h"
 #include "reader/reader_window.h"
@@ -277,6 +278,10 @@ class ReaderTest : public QObject {
     // On a slow site: two quick presses of the next chapter land two chapters on, once; Esc stops
     // a chapter on its way and changes nothing; a reader closed while it loads is left alone.
     void slowSiteQuickMovesStopAndClose() {
+        // Each chapter is read when asked for, so a move is a request on the slow site.
+        ReaderSettings settings;
+        settings.setValue("read_ahead", "0");
+        QVERIFY(!writeReaderSettingsFile(htmlFolder().toStdString(), settings));
         const auto chapters = chaptersOf(demo_books::kFiveHundred);
         openThroughDetailWindow(demo_books::kFiveHundred, "ReadFirstChapterButton");
         DemoSite slow(DemoSite::Options{.latencyMs = 400});
@@ -377,7 +382,8 @@ class ReaderTest : public QObject {
 
         interval->setText(QStringLiteral("50"));
         autoNext->click();
-        QVERIFY(reader()->loading());  // at once, not after the first tick
+        // At once, not after the first tick (a chapter read ahead is there without a request).
+        QVERIFY(reader()->loading() || reader()->selectedRow() == 1);
         QTRY_VERIFY_WITH_TIMEOUT(reader()->selectedRow() >= 4, kPageTimeout);
         autoNext->click();
         QVERIFY(!timer->isActive());

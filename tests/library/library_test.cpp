@@ -189,6 +189,68 @@ TEST_F(LibraryTest, ShelfAddListRemoveAndContinueReading) {
     EXPECT_EQ(library.continueReading()->bookUrl, kSite + "/book/2.html");
 }
 
+TEST_F(LibraryTest, TheBookReadLastIsRememberedOffTheShelf) {
+    Library library(file(), kSite);
+    ASSERT_TRUE(library.addBook(sampleBook(kSite, 1, 3)).ok());
+    ASSERT_TRUE(library.rememberBook(sampleBook(kSite, 2, 4)).ok());
+    const ReadingPosition position{kSite + "/book/2/3.html", 2, {7, toGbk("雨")}, 200};
+    ASSERT_TRUE(library.savePosition(kSite + "/book/2.html", position).ok());
+    // Not on the shelf, nor checked for updates, but continued.
+    ASSERT_EQ(library.books().size(), 1u);
+    std::optional<ShelfBook> next = library.continueReading();
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->bookUrl, kSite + "/book/2.html");
+    EXPECT_FALSE(next->onShelf);
+    EXPECT_EQ(next->lastRead, position);
+    EXPECT_EQ(next->toc.size(), 4u);
+
+    // Remembering a shelf book leaves it on the shelf; only one book is kept off the shelf.
+    ASSERT_TRUE(library.rememberBook(sampleBook(kSite, 1, 3)).ok());
+    EXPECT_TRUE(library.book(kSite + "/book/1.html")->onShelf);
+    ASSERT_TRUE(library.rememberBook(sampleBook(kSite, 3, 2)).ok());
+    EXPECT_FALSE(library.book(kSite + "/book/2.html"));
+    ASSERT_TRUE(library.book(kSite + "/book/3.html"));
+
+    // Adding the remembered book puts it on the shelf with its position.
+    ASSERT_TRUE(library.savePosition(kSite + "/book/3.html", position).ok());
+    ASSERT_TRUE(library.addBook(sampleBook(kSite, 3, 2)).ok());
+    EXPECT_EQ(library.books().size(), 2u);
+    EXPECT_EQ(library.book(kSite + "/book/3.html")->lastRead, position);
+    ASSERT_TRUE(library.rememberBook(sampleBook(kSite, 4, 1)).ok());
+    EXPECT_TRUE(library.book(kSite + "/book/3.html"));
+}
+
+TEST_F(LibraryTest, AFirstVersionLibraryKeepsItsShelf) {
+    {
+        Library library(file(), kSite);
+        ASSERT_TRUE(library.addBook(sampleBook(kSite, 5, 2)).ok());
+    }
+    {
+        // Back to the first schema, as the first version of the program left it.
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(file().c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, "ALTER TABLE books DROP COLUMN on_shelf; PRAGMA user_version=1;",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+    if (geteuid() != 0) {  // root writes into read-only folders
+        fs::permissions(file().parent_path(), fs::perms::owner_write, fs::perm_options::remove);
+        {
+            // Read-only, the old file is read as it is.
+            Library old(file(), kSite);
+            EXPECT_EQ(old.state(), LibraryState::ReadOnly);
+            EXPECT_EQ(old.books().size(), 1u);
+        }
+        fs::permissions(file().parent_path(), fs::perms::owner_write, fs::perm_options::add);
+    }
+    Library library(file(), kSite);
+    ASSERT_EQ(library.state(), LibraryState::Open);
+    ASSERT_EQ(library.books().size(), 1u);
+    EXPECT_TRUE(library.books()[0].onShelf);
+    EXPECT_EQ(library.books()[0].bookUrl, kSite + "/book/5.html");
+}
+
 TEST_F(LibraryTest, AMovedSiteKeepsTheWholeLibrary) {
     const std::string moved = "https://novels.example.org";
     {
@@ -298,7 +360,7 @@ TEST_F(LibraryTest, SchemaIsVersionedAndCheckedAfterOpening) {
     sqlite3_stmt* stmt = nullptr;
     sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &stmt, nullptr);
     ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(stmt, 0), 1);
+    EXPECT_EQ(sqlite3_column_int(stmt, 0), 2);
     sqlite3_finalize(stmt);
     sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &stmt, nullptr);
     ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
