@@ -298,7 +298,7 @@ TEST_F(LibraryTest, SchemaIsVersionedAndCheckedAfterOpening) {
     sqlite3_stmt* stmt = nullptr;
     sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &stmt, nullptr);
     ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(stmt, 0), 1);
+    EXPECT_EQ(sqlite3_column_int(stmt, 0), 2);
     sqlite3_finalize(stmt);
     sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &stmt, nullptr);
     ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
