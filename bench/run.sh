@@ -13,7 +13,7 @@ echo
 
 results=$(mktemp)
 trap 'rm -f "$results"' EXIT
-for bench in text_bench site_bench reader_bench download_bench book_bench library_bench; do
+for bench in text_bench site_bench reader_bench download_bench book_bench library_bench fulltext_bench; do
     program="$dir/bench/$bench"
     [ -x "$program" ] || continue
     echo "running $bench ..." >&2

@@ -68,27 +68,49 @@ bool isWordByte(char c) {
 
 }  // namespace
 
-std::vector<TextUnit> textUnits(std::string_view s) {
-    std::vector<TextUnit> units;
-    size_t i = 0;
-    while (i < s.size()) {
-        if (isWordByte(s[i])) {
-            const size_t begin = i;
-            std::string word;
-            for (; i < s.size() && isWordByte(s[i]); ++i)
-                word += static_cast<char>(s[i] >= 'A' && s[i] <= 'Z' ? s[i] - 'A' + 'a' : s[i]);
-            units.push_back({std::move(word), begin, i, false});
-            continue;
+namespace {
+
+// The next unit at or after `at`: its byte range and kind; false at the end of the text.
+bool nextUnit(std::string_view s, size_t& at, size_t* begin, size_t* end, bool* wide) {
+    while (at < s.size()) {
+        if (isWordByte(s[at])) {
+            *begin = at;
+            while (at < s.size() && isWordByte(s[at])) ++at;
+            *end = at;
+            *wide = false;
+            return true;
         }
         char32_t cp = 0;
-        const size_t length = decodeUtf8(s, i, &cp);
+        const size_t length = decodeUtf8(s, at, &cp);
         if (length == 0) {
-            ++i;
+            ++at;
             continue;
         }
-        if (cp >= 0x80 && !isSeparator(cp))
-            units.push_back({std::string(s.substr(i, length)), i, i + length, true});
-        i += length;
+        at += length;
+        if (cp >= 0x80 && !isSeparator(cp)) {
+            *begin = at - length;
+            *end = at;
+            *wide = true;
+            return true;
+        }
+    }
+    return false;
+}
+
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+}  // namespace
+
+std::vector<TextUnit> textUnits(std::string_view s) {
+    std::vector<TextUnit> units;
+    size_t at = 0, begin, end;
+    bool wide;
+    while (nextUnit(s, at, &begin, &end, &wide)) {
+        std::string token(s.substr(begin, end - begin));
+        if (!wide) std::transform(token.begin(), token.end(), token.begin(), lower);
+        units.push_back({std::move(token), begin, end, wide});
     }
     return units;
 }
@@ -152,19 +174,35 @@ std::vector<FulltextToken> fulltextTokens(std::string_view utf8, bool query) {
 }
 
 std::string fulltextPlainText(std::string_view chapterText) {
-    std::string plain;
+    // Joined first and converted once: a conversion per paragraph costs more than the cut.
+    std::string joined;
+    joined.reserve(chapterText.size());
     for (std::string_view paragraph : splitParagraphs(chapterText)) {
-        std::string p = toUtf8(paragraph);
-        for (const auto& [entity, character] : {std::pair{"&nbsp;", " "},
-                                                {"&lt;", "<"},
-                                                {"&gt;", ">"},
-                                                {"&quot;", "\""},
-                                                {"&amp;", "&"}}) {
-            for (size_t at = p.find(entity); at != std::string::npos; at = p.find(entity, at))
-                p.replace(at, std::string_view(entity).size(), character), ++at;
+        if (!joined.empty()) joined += '\n';
+        joined += paragraph;
+    }
+    const std::string utf8 = toUtf8(joined);
+    std::string plain;
+    plain.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        if (utf8[i] == '&') {
+            bool decoded = false;
+            for (const auto& [entity, character] : {std::pair{"&nbsp;", ' '},
+                                                    {"&lt;", '<'},
+                                                    {"&gt;", '>'},
+                                                    {"&quot;", '"'},
+                                                    {"&amp;", '&'}}) {
+                const std::string_view e(entity);
+                if (std::string_view(utf8).substr(i, e.size()) == e) {
+                    plain += character;
+                    i += e.size();
+                    decoded = true;
+                    break;
+                }
+            }
+            if (decoded) continue;
         }
-        if (!plain.empty()) plain += '\n';
-        plain += p;
+        plain += utf8[i++];
     }
     return plain;
 }
@@ -201,12 +239,27 @@ std::optional<FulltextSnippet> fulltextSnippet(std::string_view plain, std::stri
                                                size_t charactersAround) {
     const std::vector<TextUnit> wanted = textUnits(query);
     if (wanted.empty()) return std::nullopt;
-    const std::vector<TextUnit> units = textUnits(plain);
-    auto same = [](const TextUnit& a, const TextUnit& b) { return a.token == b.token; };
-    const auto hit = std::search(units.begin(), units.end(), wanted.begin(), wanted.end(), same);
-    if (hit == units.end()) return std::nullopt;
-    const size_t hitBegin = hit->begin;
-    const size_t hitEnd = (hit + static_cast<std::ptrdiff_t>(wanted.size() - 1))->end;
+    // Walks the text unit by unit without keeping them: most hits are near the start.
+    auto matchesAt = [&](size_t at) -> std::optional<std::pair<size_t, size_t>> {
+        size_t begin = 0, end = 0, first = 0;
+        bool wide;
+        for (size_t i = 0; i < wanted.size(); ++i) {
+            if (!nextUnit(plain, at, &begin, &end, &wide)) return std::nullopt;
+            const std::string& token = wanted[i].token;
+            if (end - begin != token.size() || wide != wanted[i].wide) return std::nullopt;
+            for (size_t k = 0; k < token.size(); ++k)
+                if (lower(plain[begin + k]) != token[k]) return std::nullopt;
+            if (i == 0) first = begin;
+        }
+        return std::pair{first, end};
+    };
+    std::optional<std::pair<size_t, size_t>> found;
+    size_t at = 0, unitBegin, unitEnd;
+    bool wide;
+    while (!found && nextUnit(plain, at, &unitBegin, &unitEnd, &wide)) found = matchesAt(unitBegin);
+    if (!found) return std::nullopt;
+    const size_t hitBegin = found->first;
+    const size_t hitEnd = found->second;
 
     // Whole characters on either side: step over UTF-8 continuation bytes.
     auto isLead = [&](size_t i) { return (static_cast<unsigned char>(plain[i]) & 0xC0) != 0x80; };
