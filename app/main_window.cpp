@@ -113,6 +113,11 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
     readerButton_->setFlat(true);
     readerButton_->setToolTip(QStringLiteral("继续上次读的章节"));
     readerButton_->setFixedHeight(26);
+    fullTextSearchButton_ =
+        named(new QPushButton(QStringLiteral("全文搜索"), this), "FullTextSearchButton");
+    fullTextSearchButton_->setFlat(true);
+    fullTextSearchButton_->setToolTip(QStringLiteral("在缓存的章节中查找文字"));
+    fullTextSearchButton_->setFixedHeight(26);
 
     const QString chatGroup = QString::fromStdString(state_.config.chatGroupNumber);
     chatGroupLabel_ =
@@ -177,6 +182,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
     searchRow->addSpacing(6);
     searchRow->addWidget(categoryCombo_);
     searchRow->addWidget(readerButton_);
+    searchRow->addWidget(fullTextSearchButton_);
     searchRow->addStretch();
     searchRow->addLayout(links);
 
@@ -207,6 +213,8 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
     connect(keywordEdit_, &QLineEdit::returnPressed, this, &MainWindow::onSearch);
     connect(categoryCombo_, &QComboBox::activated, this, &MainWindow::onCategorySelected);
     connect(readerButton_, &QPushButton::clicked, this, &MainWindow::showReaderWindow);
+    connect(fullTextSearchButton_, &QPushButton::clicked, this,
+            &MainWindow::fullTextSearchRequested);
     connect(chatGroupLabel_, &ClickableLabel::clicked, this, &MainWindow::openChatGroupLink);
     connect(helpLabel_, &ClickableLabel::clicked, this, &MainWindow::openHelpPage);
     connect(bookList_, &QTreeWidget::itemDoubleClicked, this, &MainWindow::openBookDetail);

@@ -64,6 +64,8 @@ class MainWindow : public QWidget {
     void bookDetailsArrived(const CurrentBook& book);
     // "阅读器": show the reader window.
     void readerRequested();
+    // "全文搜索": show the full-text search window.
+    void fullTextSearchRequested();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -91,6 +93,7 @@ class MainWindow : public QWidget {
     QPushButton* searchButton_;
     QComboBox* categoryCombo_;
     QPushButton* readerButton_;
+    QPushButton* fullTextSearchButton_;
     ClickableLabel* chatGroupLabel_;
     ClickableLabel* helpLabel_;
     QTreeWidget* bookList_;

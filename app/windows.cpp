@@ -24,6 +24,7 @@ void Windows::attach(MainWindow* mainWindow) {
     connect(mainWindow, &MainWindow::bookDetailsArrived, this,
             [this, mainWindow](const CurrentBook& book) { showBookDetail(book, mainWindow); });
     connect(mainWindow, &MainWindow::readerRequested, this, &Windows::showReader);
+    connect(mainWindow, &MainWindow::fullTextSearchRequested, this, &Windows::showSearch);
 }
 
 ReaderWindow* Windows::reader() {
@@ -32,6 +33,7 @@ ReaderWindow* Windows::reader() {
     connect(reader_, &ReaderWindow::bookmarksRequested, this, &Windows::showBookmarks);
     connect(reader_, &ReaderWindow::downloadRequested, this, &Windows::showDownload);
     connect(reader_, &ReaderWindow::aboutRequested, this, [this] { showAbout(reader_); });
+    connect(reader_, &ReaderWindow::fullTextSearchRequested, this, &Windows::showSearch);
     return reader_;
 }
 
@@ -58,6 +60,20 @@ BookmarkWindow* Windows::showBookmarks() {
             [this](const Bookmark& bookmark) { showReader()->openBookmark(bookmark); });
     bringToFront(bookmarks_);
     return bookmarks_;
+}
+
+SearchWindow* Windows::showSearch() {
+    if (!search_) {
+        search_ = new SearchWindow(state_, mainWindow_);
+        connect(search_, &SearchWindow::hitOpened, this,
+                [this](const CurrentBook& book, const std::string& chapterUrl, int chapterRow,
+                       const QString& query) {
+                    showReader()->openAtHit(book, chapterUrl, chapterRow, query);
+                });
+    }
+    search_->setCurrentBook(reader_ ? reader_->book() : CurrentBook{});
+    bringToFront(search_);
+    return search_;
 }
 
 void Windows::showBookDetail(const CurrentBook& book, QWidget* parent) {

@@ -33,6 +33,7 @@
 #include "bookmarks/bookmark_file.h"
 #include "commands/desktop_open.h"
 #include "reader/chapter.h"
+#include "reader/hit_highlight.h"
 #include "reader/reader_settings.h"
 #include "reader/reader_web_page.h"
 #include "reader/toc_parser.h"
@@ -286,6 +287,8 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
     QAction* downloadBookItem = readerMenu_->addAction(QStringLiteral("下载本书(txt)"));
     QAction* checkUpdateItem = readerMenu_->addAction(QStringLiteral("检测更新"));
     QAction* aboutItem = readerMenu_->addAction(QStringLiteral("关于"));
+    QAction* fullTextSearchItem = readerMenu_->addAction(QStringLiteral("全文搜索"));
+    named(fullTextSearchItem, "FullTextSearchMenuItem");
     named(saveBookmarkItem, "SaveBookmarkMenuItem");
     named(openDownloadFolderItem, "OpenDownloadFolderMenuItem");
     named(downloadBookItem, "DownloadBookMenuItem");
@@ -315,6 +318,7 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
     connect(downloadBookItem, &QAction::triggered, this, &ReaderWindow::showDownloadWindow);
     connect(checkUpdateItem, &QAction::triggered, this, &ReaderWindow::openHelpPage);
     connect(aboutItem, &QAction::triggered, this, &ReaderWindow::showAboutWindow);
+    connect(fullTextSearchItem, &QAction::triggered, this, &ReaderWindow::fullTextSearchRequested);
     connect(stopButton_, &QPushButton::clicked, this, &ReaderWindow::stopLoading);
     connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this,
             &ReaderWindow::stopLoading);
@@ -399,6 +403,38 @@ void ReaderWindow::openBookmark(const Bookmark& bookmark) {
     book_.txtPackageUrl = bookmark.txtPackageUrl;
     setChapters(bookmark.chapters, textToInteger(bookmark.selectedRow) - 1);
     if (selectedRow() >= 0) readSelectedChapter();
+}
+
+void ReaderWindow::openAtHit(const CurrentBook& book, const std::string& chapterUrl,
+                             int chapterRow, const QString& query) {
+    const auto show = [this, chapterUrl, chapterRow, query] {
+        int row = chapterRow;
+        for (int i = 0; i < chapterList_->topLevelItemCount(); ++i)
+            if (toText(chapterList_->topLevelItem(i)->text(2)) == chapterUrl) row = i;
+        pendingRow_ = row;
+        showChapter(row, [this, row, query] {
+            setSelectedRow(row);
+            connect(
+                readerBrowser_, &QWebEngineView::loadFinished, this,
+                [this, query](bool ok) {
+                    if (ok) readerBrowser_->page()->runJavaScript(hitHighlightScript(query));
+                },
+                Qt::SingleShotConnection);
+        });
+    };
+    if (!book_.bookUrl.empty() && book_.bookUrl == book.bookUrl &&
+        chapterList_->topLevelItemCount() > 0)
+        return show();
+    stopLoading();
+    tocRequest_->start({book.tocUrl, RequestStyle::Plain},
+                       [this, book, show](const FetchResult& result) {
+                           if (!result.ok())
+                               return reportProblem(QStringLiteral("读取目录失败"), result);
+                           book_ = book;
+                           chapterList_->clear();
+                           loadTableOfContents(textOf(result.body));
+                           show();
+                       });
 }
 
 void ReaderWindow::reloadTableOfContents() {

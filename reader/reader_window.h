@@ -47,6 +47,11 @@ class ReaderWindow : public QWidget {
     // Opening a bookmark: its book and saved chapters become the reader's and the saved chapter
     // is shown.
     void openBookmark(const Bookmark& bookmark);
+    // Opening a full-text hit: the book's table of contents is read (unless the book is already
+    // open), the chapter at `chapterUrl` (else row `chapterRow`) is shown, and once the page has
+    // loaded the hit of `query` is marked and scrolled into view.
+    void openAtHit(const CurrentBook& book, const std::string& chapterUrl, int chapterRow,
+                   const QString& query);
 
     // Reads row `row` of ChapterList in the background, then writes ReaderPage from it, shows it
     // and runs `shown`. A row that does not exist shows a page with an empty title and text at
@@ -108,6 +113,7 @@ class ReaderWindow : public QWidget {
     void bookmarksRequested();
     void downloadRequested(const CurrentBook& book);
     void aboutRequested();
+    void fullTextSearchRequested();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
