@@ -23,7 +23,8 @@ namespace {
 
 enum Role { kChapterUrl = Qt::UserRole, kChapterRow, kBookUrl, kBookTitle };
 enum ScopeItem { kThisBook = 0, kShelf = 1, kEverything = 2 };
-constexpr int kHitLimit = 500;
+// Each shown hit costs a snippet; the count of all hits is shown beside them.
+constexpr int kHitLimit = 100;
 
 QString snippetHtml(const FulltextHit& hit) {
     const QByteArray bytes = QByteArray::fromStdString(hit.snippet);

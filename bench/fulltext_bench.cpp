@@ -40,12 +40,18 @@ std::string shellQuote(const std::string& s) {
     return out + "'";
 }
 
-// `count` characters of UTF-8 text starting `skip` characters in.
+// `count` Chinese characters in a row (no punctuation between) from `skip` characters in, so
+// that grep finds them as the index does.
 std::string characters(const std::string& utf8, size_t skip, size_t count) {
     const std::vector<TextUnit> units = textUnits(utf8);
-    std::string out;
-    for (size_t i = skip; i < skip + count && i < units.size(); ++i) out += units[i].token;
-    return out;
+    for (size_t i = skip; i + count <= units.size(); ++i) {
+        bool together = true;
+        for (size_t k = 1; k < count; ++k)
+            together &= units[i + k].wide && units[i + k].begin == units[i + k - 1].end;
+        if (together && units[i].wide)
+            return utf8.substr(units[i].begin, units[i + count - 1].end - units[i].begin);
+    }
+    return {};
 }
 
 }  // namespace
@@ -127,8 +133,8 @@ int main(int argc, char** argv) {
         sqlite3_stmt* size = nullptr;
         sqlite3_prepare_v2(db,
                            "SELECT sum(pgsize) FROM dbstat WHERE name LIKE 'chapter_fts%' OR "
-                           "name IN ('chapter_cache_doc', 'chapter_cache_unindexed', "
-                           "'toc_entries_url')",
+                           "name IN ('chapter_cache_doc', 'chapter_cache_label', "
+                           "'chapter_cache_unindexed', 'toc_entries_url')",
                            -1, &size, nullptr);
         if (sqlite3_step(size) == SQLITE_ROW) indexBytes = sqlite3_column_int64(size, 0);
         sqlite3_finalize(size);
@@ -151,19 +157,24 @@ int main(int argc, char** argv) {
     for (size_t length : {size_t{2}, size_t{4}}) {
         const std::string query = characters(sample, middle, length);
         FulltextResult result;
+        // The first search after a change to the kept chapters also loads their books and titles.
+        const double cold = seconds([&] { library.findText(query, FulltextScope::All, {}, 50); });
         const double find =
-            bestSeconds(5, [&] { result = library.findText(query, FulltextScope::All, {}, 200); });
+            bestSeconds(5, [&] { result = library.findText(query, FulltextScope::All, {}, 50); });
+        const double bare =
+            bestSeconds(5, [&] { library.findText(query, FulltextScope::All, {}, 0); });
         const double scan = commandSeconds("LC_ALL=C grep -r -c -F " + shellQuote(query) + " " +
                                                shellQuote(texts.string()) + " >/dev/null",
                                            3);
-        const double bare =
-            bestSeconds(5, [&] { library.findText(query, FulltextScope::All, {}, 0); });
-        std::fprintf(stderr, "query %s: %d chapters; without snippets %.1f ms\n", query.c_str(),
-                     result.matched, bare * 1e3);
+        std::fprintf(stderr, "query %s: %d chapters; first search after opening %.1f ms\n",
+                     query.c_str(), result.matched, cold * 1e3);
         report(fmt("find %.0f characters (", static_cast<double>(length)) + query + ", " +
-                   std::to_string(result.matched) + " chapters, 200 snippets)",
+                   std::to_string(result.matched) + " chapters, first 50 with snippets)",
                fmt("%.1f ms", find * 1e3), fmt("grep -c %.0f ms", scan * 1e3),
                fmt("%.0fx", scan / find), ">= 20x, < 50 ms");
+        report(fmt("  matching and ordering only (%.0f characters)", static_cast<double>(length)),
+               fmt("%.1f ms", bare * 1e3), fmt("grep -c %.0f ms", scan * 1e3),
+               fmt("%.0fx", scan / bare), "-");
     }
     return 0;
 }

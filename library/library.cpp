@@ -8,6 +8,7 @@
 #include <ctime>
 #include <mutex>
 #include <tuple>
+#include <unordered_map>
 
 #include "library/fulltext.h"
 #include "library/page_store.h"
@@ -106,8 +107,10 @@ ALTER TABLE chapter_cache ADD COLUMN chapter_title BLOB;
 ALTER TABLE chapter_cache ADD COLUMN chapter_index INTEGER;
 UPDATE chapter_cache SET doc_id=rowid;
 CREATE UNIQUE INDEX chapter_cache_doc ON chapter_cache(doc_id);
+CREATE INDEX chapter_cache_label ON chapter_cache(doc_id, url, book_url, book_title, chapter_title,
+    chapter_index);
 CREATE INDEX chapter_cache_unindexed ON chapter_cache(indexed) WHERE indexed=0;
-CREATE INDEX toc_entries_url ON toc_entries(url);
+CREATE INDEX toc_entries_url ON toc_entries(url, title);
 CREATE VIRTUAL TABLE chapter_fts USING fts5(body, content='', columnsize=0, tokenize='novel_cjk');
 )sql"},
 };
@@ -214,6 +217,10 @@ struct Library::Impl {
     std::string problem;
     fs::path setAside;
     std::int64_t cacheLimit = kDefaultCacheLimitBytes;
+    // Book, title and order of every kept chapter by doc_id, so a search that matches thousands
+    // of chapters sorts them without a join per hit. Empty when stale; made again on the next
+    // search, kept up to date for single chapters stored or dropped.
+    std::optional<std::unordered_map<std::int64_t, FulltextHit>> docs;
 
     ~Impl() { close(); }
     void close() {
@@ -502,6 +509,7 @@ struct Library::Impl {
         if (!body() || !exec(db, "COMMIT")) {
             LibraryResult result = failed(what);
             exec(db, "ROLLBACK");
+            docs.reset();
             return result;
         }
         return {};
@@ -524,8 +532,46 @@ struct Library::Impl {
         if (rc == SQLITE_DONE) return true;
         if (rc != SQLITE_ROW) return false;
         if (q.integer(1) && !indexText(q.integer(0), q.bytes(2), true)) return false;
+        if (docs) docs->erase(q.integer(0));
         Statement del(db, "DELETE FROM chapter_cache WHERE url=?");
         return del.bind(1, key).run();
+    }
+
+    // Loads the book, title and order of one kept chapter (docId >= 0) or of all (docId < 0). The
+    // shelf's table of contents names the book and title of its chapters; a chapter in no shelf
+    // book's contents takes what was kept with it.
+    void loadDocs(std::int64_t docId) {
+        Statement q(
+            db,
+            "SELECT c.doc_id, c.url, c.book_url, c.book_title, c.chapter_title, "
+            "c.chapter_index, b.book_url, b.title, t.position, t.title FROM chapter_cache c "
+            "LEFT JOIN toc_entries t ON t.url=c.url LEFT JOIN books b ON b.id=t.book_id "
+            "WHERE ?1 < 0 OR c.doc_id=?1");
+        q.bind(1, docId);
+        while (q.step() == SQLITE_ROW) {
+            FulltextHit hit;
+            hit.chapterUrl = absolute(q.bytes(1));
+            if (!q.isNull(6)) {
+                hit.onShelf = true;
+                hit.bookUrl = absolute(q.bytes(6));
+                hit.bookTitle = q.bytes(7);
+                hit.chapterIndex = static_cast<int>(q.integer(8));
+                hit.chapterTitle = q.bytes(9);
+            } else if (!q.isNull(2) && !q.bytes(2).empty()) {
+                hit.bookUrl = absolute(q.bytes(2));
+                hit.bookTitle = q.bytes(3);
+                hit.chapterTitle = q.bytes(4);
+                hit.chapterIndex = q.isNull(5) ? -1 : static_cast<int>(q.integer(5));
+            } else {
+                // The site keeps a book's chapters in a folder named after its page (BOOK.html ->
+                // BOOK/N.html).
+                const size_t slash = hit.chapterUrl.rfind('/');
+                if (slash != std::string::npos && slash > 0 && hit.chapterUrl[slash - 1] != '/')
+                    hit.bookUrl = hit.chapterUrl.substr(0, slash) + ".html";
+            }
+            // A chapter in two shelf books' contents belongs to the first.
+            docs->emplace(q.integer(0), std::move(hit));
+        }
     }
 
     bool evictOver(const std::string& keepStored) {
@@ -704,6 +750,7 @@ LibraryResult Library::storeChapter(const std::string& url, std::string_view pag
             .bindBlob(8, compressed)
             .bind(9, *docId);
         if (!put.run() || !d.indexText(*docId, text, false)) return false;
+        if (d.docs && !d.docs->contains(*docId)) d.loadDocs(*docId);
         return d.evictOver(key);
     });
 }
@@ -737,6 +784,7 @@ int Library::cachedChapterCount() {
 LibraryResult Library::clearCache() {
     Impl& d = *impl_;
     std::lock_guard lock(d.mutex);
+    d.docs.reset();  // the book or title of kept chapters may change
     return d.transact("清除缓存失败", [&] {
         return exec(d.db, "DELETE FROM chapter_cache") &&
                exec(d.db, "INSERT INTO chapter_fts(chapter_fts) VALUES('delete-all')");
@@ -747,6 +795,7 @@ LibraryResult Library::addBook(const ShelfBook& book) {
     Impl& d = *impl_;
     if (book.bookUrl.empty()) return {"书的地址是空的"};
     std::lock_guard lock(d.mutex);
+    d.docs.reset();  // the book or title of kept chapters may change
     return d.transact("加入书架失败", [&] {
         Statement put(
             d.db,
@@ -769,6 +818,7 @@ LibraryResult Library::addBook(const ShelfBook& book) {
 LibraryResult Library::removeBook(const std::string& bookUrl) {
     Impl& d = *impl_;
     std::lock_guard lock(d.mutex);
+    d.docs.reset();  // the book or title of kept chapters may change
     return d.transact("移出书架失败", [&] {
         Statement del(d.db, "DELETE FROM books WHERE book_url=?");
         return del.bind(1, d.stored(bookUrl)).run();
@@ -829,6 +879,7 @@ LibraryResult Library::recordUpdate(const std::string& bookUrl,
                                     UnixTime checkedAt) {
     Impl& d = *impl_;
     std::lock_guard lock(d.mutex);
+    d.docs.reset();  // the book or title of kept chapters may change
     return d.transact("保存更新结果失败", [&] {
         const std::optional<std::int64_t> id = d.bookId(bookUrl);
         if (!id || !d.writeToc(*id, toc)) return false;
@@ -856,6 +907,7 @@ LibraryResult Library::recordUpdate(const std::string& bookUrl,
 LibraryResult Library::labelChapter(const std::string& url, const ChapterLabel& label) {
     Impl& d = *impl_;
     std::lock_guard lock(d.mutex);
+    d.docs.reset();  // the book or title of kept chapters may change
     return d.transact("保存章节信息失败", [&] {
         Statement put(d.db,
                       "UPDATE chapter_cache SET book_url=?, book_title=?, chapter_title=?, "
@@ -915,58 +967,40 @@ FulltextResult Library::findText(std::string_view query, FulltextScope scope,
         Statement pending(d.db, "SELECT count(*) FROM chapter_cache WHERE indexed=0");
         if (pending.step() == SQLITE_ROW) result.unindexed = static_cast<int>(pending.integer(0));
     }
-    // The shelf's table of contents names the book and title of its chapters; a chapter in no
-    // shelf book's contents takes what was kept with it.
-    Statement q(d.db,
-                "SELECT c.url, c.book_url, c.book_title, c.chapter_title, c.chapter_index, "
-                "b.book_url, b.title, t.position, t.title FROM chapter_fts "
-                "JOIN chapter_cache c ON c.doc_id=chapter_fts.rowid "
-                "LEFT JOIN toc_entries t ON t.url=c.url LEFT JOIN books b ON b.id=t.book_id "
-                "WHERE chapter_fts MATCH ?");
+    if (!d.docs) {
+        d.docs.emplace();
+        d.loadDocs(-1);
+    }
+    Statement q(d.db, "SELECT rowid FROM chapter_fts WHERE chapter_fts MATCH ?");
     q.bind(1, match);
-    std::vector<FulltextHit> found;
-    std::string lastUrl;
+    std::vector<const FulltextHit*> matches;
     while (q.step() == SQLITE_ROW) {
-        FulltextHit hit;
-        hit.chapterUrl = d.absolute(q.bytes(0));
-        // A chapter in two shelf books' contents comes once.
-        if (hit.chapterUrl == lastUrl) continue;
-        lastUrl = hit.chapterUrl;
-        if (!q.isNull(5)) {
-            hit.onShelf = true;
-            hit.bookUrl = d.absolute(q.bytes(5));
-            hit.bookTitle = q.bytes(6);
-            hit.chapterIndex = static_cast<int>(q.integer(7));
-            hit.chapterTitle = q.bytes(8);
-        } else if (!q.isNull(1) && !q.bytes(1).empty()) {
-            hit.bookUrl = d.absolute(q.bytes(1));
-            hit.bookTitle = q.bytes(2);
-            hit.chapterTitle = q.bytes(3);
-            hit.chapterIndex = q.isNull(4) ? -1 : static_cast<int>(q.integer(4));
-        } else {
-            // The site keeps a book's chapters in a folder named after its page (BOOK.html ->
-            // BOOK/N.html).
-            const size_t slash = hit.chapterUrl.rfind('/');
-            if (slash != std::string::npos && slash > 0 && hit.chapterUrl[slash - 1] != '/')
-                hit.bookUrl = hit.chapterUrl.substr(0, slash) + ".html";
-        }
+        const auto it = d.docs->find(q.integer(0));
+        if (it == d.docs->end()) continue;
+        const FulltextHit& hit = it->second;
         if (scope == FulltextScope::Book && hit.bookUrl != bookUrl) continue;
         if (scope == FulltextScope::Shelf && !hit.onShelf) continue;
-        found.push_back(std::move(hit));
+        matches.push_back(&hit);
     }
-    result.matched = static_cast<int>(found.size());
+    std::vector<FulltextHit> found;
+    result.matched = static_cast<int>(matches.size());
     auto key = [](const FulltextHit& h) {
         // Books of unknown title go after the named ones, in address order.
         return std::make_tuple(h.bookTitle.empty(), std::cref(h.bookTitle), std::cref(h.bookUrl));
     };
-    std::sort(found.begin(), found.end(), [&](const FulltextHit& a, const FulltextHit& b) {
-        if (key(a) != key(b)) return key(a) < key(b);
-        const unsigned ai = static_cast<unsigned>(a.chapterIndex);
-        const unsigned bi = static_cast<unsigned>(b.chapterIndex);
+    auto before = [&](const FulltextHit* a, const FulltextHit* b) {
+        if (key(*a) != key(*b)) return key(*a) < key(*b);
+        // Unknown places (-1) go last.
+        const unsigned ai = static_cast<unsigned>(a->chapterIndex);
+        const unsigned bi = static_cast<unsigned>(b->chapterIndex);
         if (ai != bi) return ai < bi;
-        return a.chapterUrl < b.chapterUrl;
-    });
-    if (limit >= 0 && found.size() > static_cast<size_t>(limit)) found.resize(limit);
+        return a->chapterUrl < b->chapterUrl;
+    };
+    const size_t kept =
+        limit >= 0 ? std::min(matches.size(), static_cast<size_t>(limit)) : matches.size();
+    std::partial_sort(matches.begin(), matches.begin() + static_cast<std::ptrdiff_t>(kept),
+                      matches.end(), before);
+    for (size_t i = 0; i < kept; ++i) found.push_back(*matches[i]);
 
     Statement text(d.db, "SELECT text FROM chapter_cache WHERE url=?");
     for (FulltextHit& hit : found) {

@@ -149,7 +149,8 @@ class WindowsTest : public QObject {
         for (QAction* action : window.findChild<QMenu*>("ReaderMenu")->actions())
             menuItems << action->text();
         QCOMPARE(menuItems,
-                 QStringList({"保存书签", "打开下载目录", "下载本书(txt)", "检测更新", "关于"}));
+                 QStringList({"保存书签", "打开下载目录", "下载本书(txt)", "检测更新", "关于",
+                              "全文搜索"}));
     }
 
     void templateBoxesHoldTheExactBytes() {
