@@ -119,6 +119,11 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
     shelfButton_->setFixedHeight(26);
     shelfStatusLabel_ = named(new QLabel(this), "ShelfNewsLabel");
     shelfStatusLabel_->hide();
+    fullTextSearchButton_ =
+        named(new QPushButton(QStringLiteral("全文搜索"), this), "FullTextSearchButton");
+    fullTextSearchButton_->setFlat(true);
+    fullTextSearchButton_->setToolTip(QStringLiteral("在缓存的章节中查找文字"));
+    fullTextSearchButton_->setFixedHeight(26);
 
     const QString chatGroup = QString::fromStdString(state_.config.chatGroupNumber);
     chatGroupLabel_ =
@@ -184,6 +189,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
     searchRow->addWidget(categoryCombo_);
     searchRow->addWidget(readerButton_);
     searchRow->addWidget(shelfButton_);
+    searchRow->addWidget(fullTextSearchButton_);
     searchRow->addStretch();
     searchRow->addLayout(links);
 
@@ -216,6 +222,8 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
     connect(categoryCombo_, &QComboBox::activated, this, &MainWindow::onCategorySelected);
     connect(readerButton_, &QPushButton::clicked, this, &MainWindow::showReaderWindow);
     connect(shelfButton_, &QPushButton::clicked, this, &MainWindow::shelfRequested);
+    connect(fullTextSearchButton_, &QPushButton::clicked, this,
+            &MainWindow::fullTextSearchRequested);
     connect(chatGroupLabel_, &ClickableLabel::clicked, this, &MainWindow::openChatGroupLink);
     connect(helpLabel_, &ClickableLabel::clicked, this, &MainWindow::openHelpPage);
     connect(bookList_, &QTreeWidget::itemDoubleClicked, this, &MainWindow::openBookDetail);

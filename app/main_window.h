@@ -68,6 +68,8 @@ class MainWindow : public QWidget {
     void readerRequested();
     // "书架": show the shelf window.
     void shelfRequested();
+    // "全文搜索": show the full-text search window.
+    void fullTextSearchRequested();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -97,6 +99,7 @@ class MainWindow : public QWidget {
     QPushButton* readerButton_;
     QPushButton* shelfButton_;
     QLabel* shelfStatusLabel_;
+    QPushButton* fullTextSearchButton_;
     ClickableLabel* chatGroupLabel_;
     ClickableLabel* helpLabel_;
     QTreeWidget* bookList_;

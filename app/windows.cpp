@@ -34,6 +34,7 @@ void Windows::attach(MainWindow* mainWindow) {
     });
     // After the window is up, so a message about the library shows over it.
     QTimer::singleShot(0, mainWindow, [this, mainWindow] { bookshelf_->startUp(mainWindow); });
+    connect(mainWindow, &MainWindow::fullTextSearchRequested, this, &Windows::showSearch);
 }
 
 ReaderWindow* Windows::reader() {
@@ -44,6 +45,7 @@ ReaderWindow* Windows::reader() {
     connect(reader_, &ReaderWindow::aboutRequested, this, [this] { showAbout(reader_); });
     connect(reader_, &ReaderWindow::shelfRequested, this,
             [this](const CurrentBook& book) { bookshelf_->add(book, reader_); });
+    connect(reader_, &ReaderWindow::fullTextSearchRequested, this, &Windows::showSearch);
     return reader_;
 }
 
@@ -91,6 +93,20 @@ BookmarkWindow* Windows::showBookmarks() {
             [this](const Bookmark& bookmark) { showReader()->openBookmark(bookmark); });
     bringToFront(bookmarks_);
     return bookmarks_;
+}
+
+SearchWindow* Windows::showSearch() {
+    if (!search_) {
+        search_ = new SearchWindow(state_, mainWindow_);
+        connect(search_, &SearchWindow::hitOpened, this,
+                [this](const CurrentBook& book, const std::string& chapterUrl, int chapterRow,
+                       const QString& query) {
+                    showReader()->openAtHit(book, chapterUrl, chapterRow, query);
+                });
+    }
+    search_->setCurrentBook(reader_ ? reader_->book() : CurrentBook{});
+    bringToFront(search_);
+    return search_;
 }
 
 void Windows::showBookDetail(const CurrentBook& book, QWidget* parent) {

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include "app/search_window.h"
 #include "bookmarks/bookmark_window.h"
 #include "catalogue/book_page.h"
 #include "download/download_window.h"
@@ -50,6 +51,9 @@ class Windows : public QObject {
     // A new bookmark window listing the slots as they are now.
     BookmarkWindow* showBookmarks();
 
+    // The full-text search window (made on first use), its scope "本书" set to the reader's book.
+    SearchWindow* showSearch();
+
     // Modal windows; they return when the window is closed.
     void showBookDetail(const CurrentBook& book, QWidget* parent = nullptr);
     void showAbout(QWidget* parent = nullptr);
@@ -62,6 +66,7 @@ class Windows : public QObject {
     QPointer<BookmarkWindow> bookmarks_;
     QPointer<ShelfWindow> shelf_;
     Bookshelf* bookshelf_;
+    QPointer<SearchWindow> search_;
 };
 
 }  // namespace novel

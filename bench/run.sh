@@ -14,8 +14,7 @@ echo
 results=$(mktemp)
 trap 'rm -f "$results"' EXIT
 for bench in text_bench site_bench reader_bench responsiveness_bench read_ahead_bench \
-    download_bench book_bench \
-    library_bench; do
+    download_bench book_bench library_bench fulltext_bench; do
     program="$dir/bench/$bench"
     [ -x "$program" ] || continue
     echo "running $bench ..." >&2

@@ -19,6 +19,7 @@ int serveDemoCommand(Context& context, const Arguments& arguments);
 int downloadCommand(Context& context, const Arguments& arguments);
 int bookmarksCommand(Context& context, const Arguments& arguments);
 int downloadBookCommand(Context& context, const Arguments& arguments);
+int findCommand(Context& context, const Arguments& arguments);
 
 // Prints one JSON value as a UTF-8 line (broken text replaced, never thrown).
 void printJson(Context& context, const nlohmann::json& value);

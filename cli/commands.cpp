@@ -39,6 +39,7 @@ constexpr std::array kCommands{
     Command{"book", "book BOOK_URL", &bookCommand},
     Command{"toc", "toc TOC_URL BOOK_URL", &tocCommand},
     Command{"chapter", "chapter CHAPTER_URL [--refresh]", &chapterCommand},
+    Command{"find", "find QUERY [--book BOOK_URL] [--limit N]", &findCommand},
     Command{"shelf", "shelf add BOOK_URL | list | update | remove BOOK_URL", &shelfCommand},
     Command{"download", "download TXT_URL --title TITLE [--dir DIR]", &downloadCommand},
     Command{"serve-demo",

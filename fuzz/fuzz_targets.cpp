@@ -1,5 +1,7 @@
 #include "fuzz/fuzz_targets.h"
 
+#include <sqlite3.h>
+
 #include <cctype>
 #include <cstdlib>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "catalogue/site_urls.h"
 #include "download/book_assembly.h"
 #include "download/epub_writer.h"
+#include "library/fulltext.h"
 #include "library/page_store.h"
 #include "reader/ad_sentences.h"
 #include "reader/chapter.h"
@@ -392,6 +395,45 @@ void libraryStore(std::string_view input) {
         check(paragraphs.empty() ? restored == 0
                                  : paragraphs[restored].starts_with(anchor.snippet));
     }
+}
+
+void fulltextQuery(std::string_view input) {
+    // The query as typed: its expression is one quoted phrase with nothing else in it.
+    const std::string expression = fulltextMatchExpression(input);
+    check(expression.empty() ||
+          (expression.size() >= 3 && expression.front() == '"' && expression.back() == '"' &&
+           expression.find('"', 1) == expression.size() - 1));
+    // The tokenizer: a synonym never comes first; query tokens are never synonyms.
+    const std::vector<FulltextToken> document = fulltextTokens(input, false);
+    check(document.empty() || !document.front().colocated);
+    for (const FulltextToken& t : fulltextTokens(input, true))
+        check(!t.colocated && !t.text.empty());
+    // The chapter text as indexed (GBK in, UTF-8 out) and a snippet of the input in itself.
+    fulltextPlainText(input);
+    if (const std::optional<FulltextSnippet> s = fulltextSnippet(input, input))
+        check(s->hitBegin <= s->hitEnd && s->hitEnd <= s->text.size());
+
+    // A text always finds itself through the index, and no input is ever a syntax error.
+    static sqlite3* db = [] {
+        sqlite3* d = nullptr;
+        sqlite3_open(":memory:", &d);
+        registerFulltextTokenizer(d);
+        sqlite3_exec(d, "CREATE VIRTUAL TABLE t USING fts5(body, tokenize='novel_cjk')", nullptr,
+                     nullptr, nullptr);
+        return d;
+    }();
+    sqlite3_exec(db, "DELETE FROM t", nullptr, nullptr, nullptr);
+    sqlite3_stmt* put = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO t(rowid, body) VALUES(1, ?)", -1, &put, nullptr);
+    sqlite3_bind_text(put, 1, input.data(), static_cast<int>(input.size()), SQLITE_STATIC);
+    check(sqlite3_step(put) == SQLITE_DONE);
+    sqlite3_finalize(put);
+    if (expression.empty()) return;
+    sqlite3_stmt* find = nullptr;
+    sqlite3_prepare_v2(db, "SELECT rowid FROM t WHERE t MATCH ?", -1, &find, nullptr);
+    sqlite3_bind_text(find, 1, expression.c_str(), -1, SQLITE_STATIC);
+    check(sqlite3_step(find) == SQLITE_ROW);
+    sqlite3_finalize(find);
 }
 
 }  // namespace novel::fuzz

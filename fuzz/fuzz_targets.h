@@ -21,6 +21,7 @@ void chapterText(std::string_view input);
 void sentenceSplitter(std::string_view input);
 void bookReconciliation(std::string_view input);
 void libraryStore(std::string_view input);
+void fulltextQuery(std::string_view input);
 
 struct Target {
     const char* name;
@@ -40,6 +41,7 @@ inline constexpr Target kTargets[] = {
     {"sentences", &sentenceSplitter},
     {"book", &bookReconciliation},
     {"library", &libraryStore},
+    {"fulltext", &fulltextQuery},
     // clang-format on
 };
 

@@ -3,10 +3,14 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <mutex>
+#include <tuple>
+#include <unordered_map>
 
+#include "library/fulltext.h"
 #include "library/page_store.h"
 #include "reader/chapter.h"
 #include "web/gbk.h"
@@ -92,10 +96,34 @@ CREATE INDEX chapter_cache_use ON chapter_cache(use_order, stored_bytes);
     {2, R"sql(
 ALTER TABLE books ADD COLUMN on_shelf INTEGER NOT NULL DEFAULT 1;
 )sql"},
+    // The full-text index. Its rows are keyed by doc_id, a stable number (a plain rowid may change
+    // in a VACUUM). The index keeps no text: a row is removed with the text it was made from, so
+    // `indexed` says whether a kept chapter is in it; existing chapters start at 0 and are indexed
+    // in the background. A later change of the cut (kFulltextVersion) is a step that empties the
+    // index ('delete-all') and sets every `indexed` back to 0. What is known of a kept chapter's
+    // book and title is kept with it for chapters of books not on the shelf.
+    {3, R"sql(
+ALTER TABLE chapter_cache ADD COLUMN doc_id INTEGER;
+ALTER TABLE chapter_cache ADD COLUMN indexed INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE chapter_cache ADD COLUMN book_url TEXT;
+ALTER TABLE chapter_cache ADD COLUMN book_title BLOB;
+ALTER TABLE chapter_cache ADD COLUMN chapter_title BLOB;
+ALTER TABLE chapter_cache ADD COLUMN chapter_index INTEGER;
+UPDATE chapter_cache SET doc_id=rowid;
+CREATE UNIQUE INDEX chapter_cache_doc ON chapter_cache(doc_id);
+CREATE INDEX chapter_cache_label ON chapter_cache(doc_id, url, book_url, book_title, chapter_title,
+    chapter_index);
+CREATE INDEX chapter_cache_unindexed ON chapter_cache(indexed) WHERE indexed=0;
+CREATE INDEX toc_entries_url ON toc_entries(url, title);
+CREATE VIRTUAL TABLE chapter_fts USING fts5(body, content='', columnsize=0, tokenize='novel_cjk');
+)sql"},
 };
 constexpr int kSchemaVersion = kMigrations[std::size(kMigrations) - 1].version;
 // Tables of the library; a database holding anything else is not ours.
-constexpr std::string_view kOurTables[] = {"books", "toc_entries", "book_news", "chapter_cache"};
+constexpr std::string_view kOurTables[] = {"books", "toc_entries", "book_news", "chapter_cache",
+                                           "chapter_fts"};
+// The full-text index's own tables are named after it.
+constexpr std::string_view kOurTablePrefixes[] = {"sqlite_", "chapter_fts_"};
 
 enum NewsKind { kAdded = 0, kRemoved = 1, kRetitled = 2, kRevised = 3 };
 
@@ -194,6 +222,10 @@ struct Library::Impl {
     int schemaVersion = 0;  // of the open file
     fs::path setAside;
     std::int64_t cacheLimit = kDefaultCacheLimitBytes;
+    // Book, title and order of every kept chapter by doc_id, so a search that matches thousands
+    // of chapters sorts them without a join per hit. Empty when stale; made again on the next
+    // search, kept up to date for single chapters stored or dropped.
+    std::optional<std::unordered_map<std::int64_t, FulltextHit>> docs;
 
     ~Impl() { close(); }
     void close() {
@@ -212,6 +244,8 @@ struct Library::Impl {
     // check or belongs to something else.
     Prepared prepare(bool readOnly) {
         sqlite3_busy_timeout(db, 10000);
+        // Before anything reads the index table: its tokenizer lives in this program.
+        if (!registerFulltextTokenizer(db)) return Prepared::Failed;
         sqlite3_extended_result_codes(db, 0);
         exec(db, "PRAGMA foreign_keys=ON");
         exec(db, "PRAGMA synchronous=FULL");
@@ -230,8 +264,9 @@ struct Library::Impl {
             int rc;
             while ((rc = tables.step()) == SQLITE_ROW) {
                 const std::string name = tables.bytes(0);
-                bool ours = name.starts_with("sqlite_");
+                bool ours = false;
                 for (std::string_view t : kOurTables) ours |= name == t;
+                for (std::string_view p : kOurTablePrefixes) ours |= name.starts_with(p);
                 // Any table at version 0 is someone else's database.
                 if (!ours || version == 0) return Prepared::Broken;
             }
@@ -487,30 +522,91 @@ struct Library::Impl {
         if (!body() || !exec(db, "COMMIT")) {
             LibraryResult result = failed(what);
             exec(db, "ROLLBACK");
+            docs.reset();
             return result;
         }
         return {};
     }
 
-    void evictOver(const std::string& keepStored) {
+    // --- the full-text index, kept in step inside the caller's transaction ---
+
+    bool indexText(std::int64_t docId, std::string_view chapterText, bool remove) {
+        Statement put(db, remove ? "INSERT INTO chapter_fts(chapter_fts, rowid, body) "
+                                   "VALUES('delete', ?1, ?2)"
+                                 : "INSERT INTO chapter_fts(rowid, body) VALUES(?1, ?2)");
+        return put.bind(1, docId).bind(2, fulltextPlainText(chapterText)).run();
+    }
+
+    // Drops a kept chapter and its index entry.
+    bool dropChapter(const std::string& key) {
+        Statement q(db, "SELECT doc_id, indexed, text FROM chapter_cache WHERE url=?");
+        q.bind(1, key);
+        const int rc = q.step();
+        if (rc == SQLITE_DONE) return true;
+        if (rc != SQLITE_ROW) return false;
+        if (q.integer(1) && !indexText(q.integer(0), q.bytes(2), true)) return false;
+        if (docs) docs->erase(q.integer(0));
+        Statement del(db, "DELETE FROM chapter_cache WHERE url=?");
+        return del.bind(1, key).run();
+    }
+
+    // Loads the book, title and order of one kept chapter (docId >= 0) or of all (docId < 0). The
+    // shelf's table of contents names the book and title of its chapters; a chapter in no shelf
+    // book's contents takes what was kept with it.
+    void loadDocs(std::int64_t docId) {
+        Statement q(
+            db,
+            "SELECT c.doc_id, c.url, c.book_url, c.book_title, c.chapter_title, "
+            "c.chapter_index, b.book_url, b.title, t.position, t.title FROM chapter_cache c "
+            "LEFT JOIN toc_entries t ON t.url=c.url LEFT JOIN books b ON b.id=t.book_id "
+            "WHERE ?1 < 0 OR c.doc_id=?1");
+        q.bind(1, docId);
+        while (q.step() == SQLITE_ROW) {
+            FulltextHit hit;
+            hit.chapterUrl = absolute(q.bytes(1));
+            if (!q.isNull(6)) {
+                hit.onShelf = true;
+                hit.bookUrl = absolute(q.bytes(6));
+                hit.bookTitle = q.bytes(7);
+                hit.chapterIndex = static_cast<int>(q.integer(8));
+                hit.chapterTitle = q.bytes(9);
+            } else if (!q.isNull(2) && !q.bytes(2).empty()) {
+                hit.bookUrl = absolute(q.bytes(2));
+                hit.bookTitle = q.bytes(3);
+                hit.chapterTitle = q.bytes(4);
+                hit.chapterIndex = q.isNull(5) ? -1 : static_cast<int>(q.integer(5));
+            } else {
+                // The site keeps a book's chapters in a folder named after its page (BOOK.html ->
+                // BOOK/N.html).
+                const size_t slash = hit.chapterUrl.rfind('/');
+                if (slash != std::string::npos && slash > 0 && hit.chapterUrl[slash - 1] != '/')
+                    hit.bookUrl = hit.chapterUrl.substr(0, slash) + ".html";
+            }
+            // A chapter in two shelf books' contents belongs to the first.
+            docs->emplace(q.integer(0), std::move(hit));
+        }
+    }
+
+    bool evictOver(const std::string& keepStored) {
         std::int64_t total = 0;
         {
             Statement sum(db, "SELECT coalesce(sum(stored_bytes), 0) FROM chapter_cache");
             if (sum.step() == SQLITE_ROW) total = sum.integer(0);
         }
-        if (total <= cacheLimit) return;
-        Statement oldest(
-            db, "SELECT url, stored_bytes FROM chapter_cache WHERE url<>? ORDER BY use_order");
-        oldest.bind(1, keepStored);
+        if (total <= cacheLimit) return true;
         std::vector<std::string> victims;
-        while (total > cacheLimit && oldest.step() == SQLITE_ROW) {
-            victims.push_back(oldest.bytes(0));
-            total -= oldest.integer(1);
+        {
+            Statement oldest(
+                db, "SELECT url, stored_bytes FROM chapter_cache WHERE url<>? ORDER BY use_order");
+            oldest.bind(1, keepStored);
+            while (total > cacheLimit && oldest.step() == SQLITE_ROW) {
+                victims.push_back(oldest.bytes(0));
+                total -= oldest.integer(1);
+            }
         }
-        for (const std::string& url : victims) {
-            Statement del(db, "DELETE FROM chapter_cache WHERE url=?");
-            del.bind(1, url).run();
-        }
+        for (const std::string& url : victims)
+            if (!dropChapter(url)) return false;
+        return true;
     }
 };
 
@@ -551,19 +647,19 @@ std::optional<CachedChapter> Library::lookupChapter(const std::string& url,
     std::lock_guard lock(d.mutex);
     if (!d.db) return std::nullopt;
     const std::string key = d.stored(url);
-    Statement q(d.db,
-                "SELECT page, page_size, page_hash, text, signature, fetched_at FROM chapter_cache "
-                "WHERE url=?");
+    Statement q(
+        d.db,
+        "SELECT page, page_size, page_hash, text, signature, fetched_at, doc_id, indexed FROM "
+        "chapter_cache WHERE url=?");
     q.bind(1, key);
     if (q.step() != SQLITE_ROW) return std::nullopt;
     std::optional<Bytes> page = decompressPage(q.bytes(0), static_cast<size_t>(q.integer(1)),
                                                static_cast<std::uint32_t>(q.integer(2)));
     if (!page) {
         // A damaged copy is no copy: drop it so the chapter is fetched again.
-        if (d.state == LibraryState::Open) {
-            Statement del(d.db, "DELETE FROM chapter_cache WHERE url=?");
-            del.bind(1, key).run();
-        }
+        q.reset();
+        if (d.state == LibraryState::Open)
+            d.transact("删除损坏的章节缓存失败", [&] { return d.dropChapter(key); });
         return std::nullopt;
     }
     CachedChapter chapter{url, std::move(*page), q.bytes(3), q.integer(5)};
@@ -571,16 +667,25 @@ std::optional<CachedChapter> Library::lookupChapter(const std::string& url,
     const bool stale = q.bytes(4) != signature;
     if (stale) chapter.text = cleaning.textFromPage(chapter.page);
     if (d.state == LibraryState::Open) {
-        // Marks the use (and keeps the re-cleaned text) so eviction takes the least used first.
-        Statement use(d.db,
-                      stale ? "UPDATE chapter_cache SET use_order=(SELECT max(use_order)+1 FROM "
-                              "chapter_cache), text=?2, signature=?3, stored_bytes=length(page)+"
-                              "length(?2) WHERE url=?1"
-                            : "UPDATE chapter_cache SET use_order=(SELECT max(use_order)+1 FROM "
-                              "chapter_cache) WHERE url=?1");
-        use.bind(1, key);
-        if (stale) use.bindBlob(2, chapter.text).bind(3, signature);
-        use.run();
+        // Marks the use (and keeps the re-cleaned text, indexed anew) so eviction takes the least
+        // used first.
+        const std::int64_t docId = q.integer(6);
+        const bool indexed = q.integer(7) != 0;
+        const Text oldText = stale && indexed ? q.bytes(3) : Text();
+        q.reset();
+        d.transact("保存章节缓存失败", [&] {
+            Statement use(d.db, stale
+                                    ? "UPDATE chapter_cache SET use_order=(SELECT max(use_order)+1 "
+                                      "FROM chapter_cache), text=?2, signature=?3, "
+                                      "stored_bytes=length(page)+length(?2) WHERE url=?1"
+                                    : "UPDATE chapter_cache SET use_order=(SELECT "
+                                      "max(use_order)+1 FROM chapter_cache) WHERE url=?1");
+            use.bind(1, key);
+            if (stale) use.bindBlob(2, chapter.text).bind(3, signature);
+            if (!use.run()) return false;
+            if (!stale || !indexed) return true;
+            return d.indexText(docId, oldText, true) && d.indexText(docId, chapter.text, false);
+        });
     }
     return chapter;
 }
@@ -620,11 +725,34 @@ LibraryResult Library::storeChapter(const std::string& url, std::string_view pag
     const std::string key = d.stored(url);
     std::lock_guard lock(d.mutex);
     return d.transact("保存章节缓存失败", [&] {
+        // A replaced copy leaves the index with its old text; the row keeps its doc_id and what
+        // is known of its book.
+        std::optional<std::int64_t> docId;
+        {
+            Statement old(d.db, "SELECT doc_id, indexed, text FROM chapter_cache WHERE url=?");
+            old.bind(1, key);
+            const int rc = old.step();
+            if (rc == SQLITE_ROW) {
+                docId = old.integer(0);
+                if (old.integer(1) && !d.indexText(*docId, old.bytes(2), true)) return false;
+            } else if (rc != SQLITE_DONE) {
+                return false;
+            }
+        }
+        if (!docId) {
+            Statement next(d.db, "SELECT coalesce(max(doc_id), 0)+1 FROM chapter_cache");
+            if (next.step() != SQLITE_ROW) return false;
+            docId = next.integer(0);
+        }
         Statement put(
             d.db,
-            "INSERT OR REPLACE INTO chapter_cache(url, use_order, stored_bytes, page_size, "
-            "page_hash, fetched_at, signature, text, page) VALUES(?1, (SELECT "
-            "coalesce(max(use_order), 0)+1 FROM chapter_cache), ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+            "INSERT INTO chapter_cache(url, use_order, stored_bytes, page_size, page_hash, "
+            "fetched_at, signature, text, page, doc_id, indexed) VALUES(?1, (SELECT "
+            "coalesce(max(use_order), 0)+1 FROM chapter_cache), ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, 1) "
+            "ON CONFLICT(url) DO UPDATE SET use_order=excluded.use_order, "
+            "stored_bytes=excluded.stored_bytes, page_size=excluded.page_size, "
+            "page_hash=excluded.page_hash, fetched_at=excluded.fetched_at, "
+            "signature=excluded.signature, text=excluded.text, page=excluded.page, indexed=1");
         put.bind(1, key)
             .bind(2, static_cast<std::int64_t>(compressed.size() + text.size()))
             .bind(3, static_cast<std::int64_t>(page.size()))
@@ -632,10 +760,11 @@ LibraryResult Library::storeChapter(const std::string& url, std::string_view pag
             .bind(5, fetchedAt)
             .bind(6, cleaning.signature())
             .bindBlob(7, text)
-            .bindBlob(8, compressed);
-        if (!put.run()) return false;
-        d.evictOver(key);
-        return true;
+            .bindBlob(8, compressed)
+            .bind(9, *docId);
+        if (!put.run() || !d.indexText(*docId, text, false)) return false;
+        if (d.docs && !d.docs->contains(*docId)) d.loadDocs(*docId);
+        return d.evictOver(key);
     });
 }
 
@@ -668,13 +797,18 @@ int Library::cachedChapterCount() {
 LibraryResult Library::clearCache() {
     Impl& d = *impl_;
     std::lock_guard lock(d.mutex);
-    return d.transact("清除缓存失败", [&] { return exec(d.db, "DELETE FROM chapter_cache"); });
+    d.docs.reset();  // the book or title of kept chapters may change
+    return d.transact("清除缓存失败", [&] {
+        return exec(d.db, "DELETE FROM chapter_cache") &&
+               exec(d.db, "INSERT INTO chapter_fts(chapter_fts) VALUES('delete-all')");
+    });
 }
 
 LibraryResult Library::putBook(const ShelfBook& book, bool shelved) {
     Impl& d = *impl_;
     if (book.bookUrl.empty()) return {"书的地址是空的"};
     std::lock_guard lock(d.mutex);
+    d.docs.reset();  // the book or title of kept chapters may change
     return d.transact("加入书架失败", [&] {
         Statement put(d.db,
                       "INSERT INTO books(book_url, title, author, toc_url, txt_package_url, "
@@ -711,6 +845,7 @@ LibraryResult Library::rememberBook(const ShelfBook& book) {
 LibraryResult Library::removeBook(const std::string& bookUrl) {
     Impl& d = *impl_;
     std::lock_guard lock(d.mutex);
+    d.docs.reset();  // the book or title of kept chapters may change
     return d.transact("移出书架失败", [&] {
         Statement del(d.db, "DELETE FROM books WHERE book_url=?");
         return del.bind(1, d.stored(bookUrl)).run();
@@ -771,6 +906,7 @@ LibraryResult Library::recordUpdate(const std::string& bookUrl,
                                     UnixTime checkedAt) {
     Impl& d = *impl_;
     std::lock_guard lock(d.mutex);
+    d.docs.reset();  // the book or title of kept chapters may change
     return d.transact("保存更新结果失败", [&] {
         const std::optional<std::int64_t> id = d.bookId(bookUrl);
         if (!id || !d.writeToc(*id, toc)) return false;
@@ -793,6 +929,118 @@ LibraryResult Library::recordUpdate(const std::string& bookUrl,
         }
         return true;
     });
+}
+
+LibraryResult Library::labelChapter(const std::string& url, const ChapterLabel& label) {
+    Impl& d = *impl_;
+    std::lock_guard lock(d.mutex);
+    d.docs.reset();  // the book or title of kept chapters may change
+    return d.transact("保存章节信息失败", [&] {
+        Statement put(d.db,
+                      "UPDATE chapter_cache SET book_url=?, book_title=?, chapter_title=?, "
+                      "chapter_index=? WHERE url=?");
+        put.bind(1, d.stored(label.bookUrl))
+            .bindBlob(2, label.bookTitle)
+            .bindBlob(3, label.chapterTitle)
+            .bind(4, static_cast<std::int64_t>(label.chapterIndex))
+            .bind(5, d.stored(url));
+        return put.run();
+    });
+}
+
+int Library::indexPendingChapters(int count) {
+    Impl& d = *impl_;
+    std::lock_guard lock(d.mutex);
+    int done = 0;
+    const LibraryResult result = d.transact("建立全文索引失败", [&] {
+        std::vector<std::pair<std::int64_t, Text>> rows;
+        {
+            Statement q(d.db, "SELECT doc_id, text FROM chapter_cache WHERE indexed=0 LIMIT ?");
+            q.bind(1, static_cast<std::int64_t>(count));
+            while (q.step() == SQLITE_ROW) rows.emplace_back(q.integer(0), q.bytes(1));
+        }
+        Statement mark(d.db, "UPDATE chapter_cache SET indexed=1 WHERE doc_id=?");
+        for (const auto& [docId, text] : rows) {
+            if (!d.indexText(docId, text, false) || !mark.reset().bind(1, docId).run())
+                return false;
+        }
+        done = static_cast<int>(rows.size());
+        return true;
+    });
+    return result.ok() ? done : -1;
+}
+
+FulltextProgress Library::fulltextProgress() {
+    Impl& d = *impl_;
+    std::lock_guard lock(d.mutex);
+    FulltextProgress progress;
+    if (!d.db) return progress;
+    Statement q(d.db, "SELECT count(*), coalesce(sum(indexed), 0) FROM chapter_cache");
+    if (q.step() == SQLITE_ROW) {
+        progress.total = static_cast<int>(q.integer(0));
+        progress.indexed = static_cast<int>(q.integer(1));
+    }
+    return progress;
+}
+
+FulltextResult Library::findText(std::string_view query, FulltextScope scope,
+                                 const std::string& bookUrl, int limit) {
+    Impl& d = *impl_;
+    FulltextResult result;
+    const std::string match = fulltextMatchExpression(query);
+    std::lock_guard lock(d.mutex);
+    if (!d.db || match.empty()) return result;
+    {
+        Statement pending(d.db, "SELECT count(*) FROM chapter_cache WHERE indexed=0");
+        if (pending.step() == SQLITE_ROW) result.unindexed = static_cast<int>(pending.integer(0));
+    }
+    if (!d.docs) {
+        d.docs.emplace();
+        d.loadDocs(-1);
+    }
+    Statement q(d.db, "SELECT rowid FROM chapter_fts WHERE chapter_fts MATCH ?");
+    q.bind(1, match);
+    std::vector<const FulltextHit*> matches;
+    while (q.step() == SQLITE_ROW) {
+        const auto it = d.docs->find(q.integer(0));
+        if (it == d.docs->end()) continue;
+        const FulltextHit& hit = it->second;
+        if (scope == FulltextScope::Book && hit.bookUrl != bookUrl) continue;
+        if (scope == FulltextScope::Shelf && !hit.onShelf) continue;
+        matches.push_back(&hit);
+    }
+    std::vector<FulltextHit> found;
+    result.matched = static_cast<int>(matches.size());
+    auto key = [](const FulltextHit& h) {
+        // Books of unknown title go after the named ones, in address order.
+        return std::make_tuple(h.bookTitle.empty(), std::cref(h.bookTitle), std::cref(h.bookUrl));
+    };
+    auto before = [&](const FulltextHit* a, const FulltextHit* b) {
+        if (key(*a) != key(*b)) return key(*a) < key(*b);
+        // Unknown places (-1) go last.
+        const unsigned ai = static_cast<unsigned>(a->chapterIndex);
+        const unsigned bi = static_cast<unsigned>(b->chapterIndex);
+        if (ai != bi) return ai < bi;
+        return a->chapterUrl < b->chapterUrl;
+    };
+    const size_t kept =
+        limit >= 0 ? std::min(matches.size(), static_cast<size_t>(limit)) : matches.size();
+    std::partial_sort(matches.begin(), matches.begin() + static_cast<std::ptrdiff_t>(kept),
+                      matches.end(), before);
+    for (size_t i = 0; i < kept; ++i) found.push_back(*matches[i]);
+
+    Statement text(d.db, "SELECT text FROM chapter_cache WHERE url=?");
+    for (FulltextHit& hit : found) {
+        if (text.reset().bind(1, d.stored(hit.chapterUrl)).step() != SQLITE_ROW) continue;
+        const std::string plain = fulltextPlainText(text.bytes(0));
+        if (std::optional<FulltextSnippet> s = fulltextSnippet(plain, query)) {
+            hit.snippet = std::move(s->text);
+            hit.hitBegin = s->hitBegin;
+            hit.hitEnd = s->hitEnd;
+        }
+    }
+    result.hits = std::move(found);
+    return result;
 }
 
 }  // namespace novel

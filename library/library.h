@@ -82,6 +82,42 @@ struct ShelfBook {
     bool onShelf = true;       // false: only remembered as the book read last
 };
 
+// What is known of a kept chapter besides its page: its book and title. The shelf's table of
+// contents tells these for books on the shelf; this keeps them for the others.
+struct ChapterLabel {
+    std::string bookUrl;  // absolute
+    Text bookTitle;
+    Text chapterTitle;
+    int chapterIndex = -1;  // row in the book's table of contents, from 0; -1 unknown
+};
+
+enum class FulltextScope { Book, Shelf, All };  // "本书", "书架", "全部缓存"
+
+struct FulltextHit {
+    std::string
+        bookUrl;     // absolute; for an unlabelled chapter, the address of its folder + ".html"
+    Text bookTitle;  // empty when unknown
+    std::string chapterUrl;
+    Text chapterTitle;      // empty when unknown
+    int chapterIndex = -1;  // row in the book's table of contents; -1 unknown
+    bool onShelf = false;
+    std::string snippet;  // UTF-8 plain text around the hit
+    size_t hitBegin = 0;  // byte range of the hit in snippet
+    size_t hitEnd = 0;
+};
+
+struct FulltextResult {
+    std::vector<FulltextHit> hits;  // grouped by book (title, then address), in chapter order
+    int matched = 0;                // chapters found in the scope, `hits` holds at most the limit
+    int unindexed = 0;              // kept chapters not in the index yet (still being built)
+};
+
+struct FulltextProgress {
+    int indexed = 0;
+    int total = 0;
+    bool done() const { return indexed >= total; }
+};
+
 // The outcome of a write: ok, or the reason in words for the user.
 struct LibraryResult {
     std::string problem;
@@ -135,6 +171,21 @@ class Library {
     int cachedChapterCount();
     // "清除缓存": drops every kept chapter; the shelf stays.
     LibraryResult clearCache();
+
+    // Keeps what is known of a kept chapter's book and title (nothing happens when it is not kept).
+    LibraryResult labelChapter(const std::string& url, const ChapterLabel& label);
+
+    // --- full-text index ---
+
+    // Finds the kept chapters whose text holds `query` (UTF-8, as typed; see
+    // fulltextMatchExpression) in the scope; `bookUrl` names the book of FulltextScope::Book. At
+    // most `limit` hits, each with a snippet.
+    FulltextResult findText(std::string_view query, FulltextScope scope,
+                            const std::string& bookUrl = {}, int limit = 200);
+    // Indexes up to `count` kept chapters that are not in the index yet (chapters of a library
+    // made before the index existed), in one short transaction; returns how many, -1 on failure.
+    int indexPendingChapters(int count);
+    FulltextProgress fulltextProgress();
 
     // --- shelf ---
 

@@ -33,6 +33,7 @@
 #include "library/reading_tracker.h"
 #include "library/shelf_entry.h"
 #include "reader/chapter.h"
+#include "reader/hit_highlight.h"
 #include "reader/immersive_mode.h"
 #include "reader/layout_dialog.h"
 #include "reader/read_aloud_panel.h"
@@ -297,6 +298,8 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
     QAction* addToShelfItem = readerMenu_->addAction(QStringLiteral("加入书架"));
     named(addToShelfItem, "AddToShelfMenuItem");
     connect(addToShelfItem, &QAction::triggered, this, [this] { emit shelfRequested(book_); });
+    QAction* fullTextSearchItem = readerMenu_->addAction(QStringLiteral("全文搜索"));
+    named(fullTextSearchItem, "FullTextSearchMenuItem");
     named(saveBookmarkItem, "SaveBookmarkMenuItem");
     named(openDownloadFolderItem, "OpenDownloadFolderMenuItem");
     named(downloadBookItem, "DownloadBookMenuItem");
@@ -314,7 +317,11 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
             &ReaderWindow::onHideChapterListClicked);
     if (view_)
         view_->onLoadFinished([self = QPointer<ReaderWindow>(this)](bool ok) {
-            if (self) self->findDocumentWindow(ok);
+            if (!self) return;
+            self->findDocumentWindow(ok);
+            if (ok && !self->pendingHit_.isEmpty())
+                self->view_->runJavaScript(
+                    hitHighlightScript(std::exchange(self->pendingHit_, {})));
         });
     connect(chapterList_, &QTreeWidget::itemDoubleClicked, this,
             &ReaderWindow::readSelectedChapter);
@@ -329,6 +336,7 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
     connect(downloadBookItem, &QAction::triggered, this, &ReaderWindow::showDownloadWindow);
     connect(checkUpdateItem, &QAction::triggered, this, &ReaderWindow::openHelpPage);
     connect(aboutItem, &QAction::triggered, this, &ReaderWindow::showAboutWindow);
+    connect(fullTextSearchItem, &QAction::triggered, this, &ReaderWindow::fullTextSearchRequested);
     connect(stopButton_, &QPushButton::clicked, this, &ReaderWindow::stopLoading);
     connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this,
             &ReaderWindow::onEscape);
@@ -463,6 +471,33 @@ void ReaderWindow::continueBook(const ShelfBook& book) {
     tracking_->setBook(book.bookUrl);
     if (book.lastRead) tracking_->restoreNext(book.lastRead->anchor);
     showChapter(selectedRow());
+}
+
+void ReaderWindow::openAtHit(const CurrentBook& book, const std::string& chapterUrl, int chapterRow,
+                             const QString& query) {
+    const auto show = [this, chapterUrl, chapterRow, query] {
+        int row = chapterRow;
+        for (int i = 0; i < chapterList_->topLevelItemCount(); ++i)
+            if (toText(chapterList_->topLevelItem(i)->text(2)) == chapterUrl) row = i;
+        pendingRow_ = row;
+        showChapter(row, [this, row, query] {
+            setSelectedRow(row);
+            pendingHit_ = query;  // marked once the page has loaded
+        });
+    };
+    if (!book_.bookUrl.empty() && book_.bookUrl == book.bookUrl &&
+        chapterList_->topLevelItemCount() > 0)
+        return show();
+    stopLoading();
+    tocRequest_->start({book.tocUrl, RequestStyle::Plain},
+                       [this, book, show](const FetchResult& result) {
+                           if (!result.ok())
+                               return reportProblem(QStringLiteral("读取目录失败"), result);
+                           book_ = book;
+                           chapterList_->clear();
+                           loadTableOfContents(textOf(result.body));
+                           show();
+                       });
 }
 
 void ReaderWindow::reloadTableOfContents() {

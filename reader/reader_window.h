@@ -60,6 +60,11 @@ class ReaderWindow : public QWidget {
     // read is shown with its stored paragraph at the top; without stored chapters it opens as
     // openBook does at the first chapter.
     void continueBook(const ShelfBook& book);
+    // Opening a full-text hit: the book's table of contents is read (unless the book is already
+    // open), the chapter at `chapterUrl` (else row `chapterRow`) is shown, and once the page has
+    // loaded the hit of `query` is marked and scrolled into view.
+    void openAtHit(const CurrentBook& book, const std::string& chapterUrl, int chapterRow,
+                   const QString& query);
 
     // Reads row `row` of ChapterList in the background, then writes ReaderPage from it, shows it
     // and runs `shown`. A row that does not exist shows a page with an empty title and text at
@@ -146,6 +151,7 @@ class ReaderWindow : public QWidget {
     void readingPositionChanged(int chapterRow, int paragraph);
     // "加入书架" in the reader menu.
     void shelfRequested(const CurrentBook& book);
+    void fullTextSearchRequested();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -187,6 +193,7 @@ class ReaderWindow : public QWidget {
     PageRequest* tocRequest_;
     PageRequest* chapterRequest_;
     int pendingRow_ = -1;  // the row a running chapter move will select; -1 when none
+    QString pendingHit_;   // a full-text hit to mark when the page has loaded
     int shownRow_ = -1;
     bool speechHeld_ = false;
     ReadingTracker* tracking_;  // the chapter cache, read-ahead and the reading position

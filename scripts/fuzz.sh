@@ -33,6 +33,7 @@ targets=(
     sentences
     book
     library
+    fulltext
 )
 for target in "${targets[@]}"; do
     corpus=build-fuzz/corpus/$target

@@ -158,7 +158,7 @@ class WindowsTest : public QObject {
         for (QAction* action : window.findChild<QMenu*>("ReaderMenu")->actions())
             menuItems << action->text();
         QCOMPARE(menuItems, QStringList({"保存书签", "打开下载目录", "下载本书(txt)", "检测更新",
-                                         "关于", "加入书架"}));
+                                         "关于", "加入书架", "全文搜索"}));
     }
 
     void templateBoxesHoldTheExactBytes() {

@@ -262,3 +262,42 @@ TEST_F(ShelfCli, KilledInTheMiddleOfAnUpdateTheLibraryStaysWhole) {
 
 }  // namespace
 }  // namespace novel
+
+namespace novel {
+namespace {
+
+TEST_F(ShelfCli, FindSearchesTheKeptChaptersByBookAndChapter) {
+    test::ChangingSite site(2, 4);
+    site.setChapterText(1, 3, "桌上放着一把铜钥匙。");
+    site.setChapterText(1, 1, "钥匙丢了，他找了一夜。");
+    site.setChapterText(2, 2, "门外的人也有钥匙");
+    json(novel(site, {"shelf", "add", site.bookUrl(1)}));
+    for (auto [book, chapter] : {std::pair{1, 3}, {1, 1}, {2, 2}, {2, 1}})
+        json(novel(site, {"chapter", site.chapterUrl(book, chapter)}));
+
+    // Quotes and "*" are only text.
+    const Json all = json(novel(site, {"find", "\"钥匙\"*"}));
+    ASSERT_EQ(all["hits"].size(), 3u);
+    // The shelf book first, in its contents order; then the book known only by its address.
+    EXPECT_EQ(all["hits"][0]["chapterUrl"], site.chapterUrl(1, 1));
+    EXPECT_EQ(all["hits"][0]["bookTitle"], "书1");
+    EXPECT_EQ(all["hits"][0]["bookUrl"], site.bookUrl(1));
+    EXPECT_EQ(all["hits"][0]["chapterTitle"], "第1章");
+    EXPECT_EQ(all["hits"][0]["snippet"], "钥匙丢了，他找了一夜。");
+    EXPECT_EQ(all["hits"][1]["chapterUrl"], site.chapterUrl(1, 3));
+    EXPECT_EQ(all["hits"][2]["chapterUrl"], site.chapterUrl(2, 2));
+    EXPECT_EQ(all["hits"][2]["bookUrl"], site.bookUrl(2));
+
+    const Json one = json(novel(site, {"find", "钥", "--book", site.bookUrl(2)}));
+    ASSERT_EQ(one["hits"].size(), 1u);
+    EXPECT_EQ(one["hits"][0]["chapterUrl"], site.chapterUrl(2, 2));
+    EXPECT_EQ(json(novel(site, {"find", "钥匙", "--limit", "1"}))["hits"].size(), 1u);
+
+    const ProcessResult none = novel(site, {"find", "不在书里"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(Json::parse(none.out), Json({{"hits", Json::array()}}));
+    EXPECT_EQ(novel(site, {"find", "钥匙", "--limit", "x"}).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace novel

@@ -229,7 +229,40 @@ TEST_F(LibraryTest, AFirstVersionLibraryKeepsItsShelf) {
         // Back to the first schema, as the first version of the program left it.
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(file().c_str(), &db), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(db, "ALTER TABLE books DROP COLUMN on_shelf; PRAGMA user_version=1;",
+        ASSERT_EQ(sqlite3_exec(db, R"sql(
+DROP TABLE IF EXISTS books_v1;
+CREATE TABLE books_v1 AS SELECT id, book_url, title, author, toc_url, txt_package_url, cover_url,
+    added_at, last_check_at, read_chapter_url, read_chapter_index, read_paragraph, read_snippet,
+    read_at FROM books;
+PRAGMA writable_schema=ON;
+DELETE FROM sqlite_schema WHERE name NOT IN ('books_v1') AND type IN ('table','index');
+PRAGMA writable_schema=OFF;
+)sql",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+        // The rest of the first schema, made afresh beside the old books.
+        ASSERT_EQ(sqlite3_open(file().c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, R"sql(
+CREATE TABLE books(id INTEGER PRIMARY KEY, book_url TEXT NOT NULL UNIQUE, title BLOB NOT NULL,
+    author BLOB NOT NULL, toc_url TEXT NOT NULL, txt_package_url TEXT NOT NULL,
+    cover_url TEXT NOT NULL, added_at INTEGER NOT NULL, last_check_at INTEGER NOT NULL DEFAULT 0,
+    read_chapter_url TEXT, read_chapter_index INTEGER, read_paragraph INTEGER, read_snippet BLOB,
+    read_at INTEGER);
+INSERT INTO books SELECT * FROM books_v1;
+DROP TABLE books_v1;
+CREATE TABLE toc_entries(book_id INTEGER NOT NULL REFERENCES books(id) ON DELETE CASCADE,
+    position INTEGER NOT NULL, title BLOB NOT NULL, url TEXT NOT NULL,
+    PRIMARY KEY(book_id, position)) WITHOUT ROWID;
+CREATE TABLE book_news(book_id INTEGER NOT NULL REFERENCES books(id) ON DELETE CASCADE,
+    kind INTEGER NOT NULL, position INTEGER NOT NULL, title BLOB NOT NULL,
+    PRIMARY KEY(book_id, kind, position)) WITHOUT ROWID;
+CREATE TABLE chapter_cache(url TEXT PRIMARY KEY, use_order INTEGER NOT NULL,
+    stored_bytes INTEGER NOT NULL, page_size INTEGER NOT NULL, page_hash INTEGER NOT NULL,
+    fetched_at INTEGER NOT NULL, signature TEXT NOT NULL, text BLOB NOT NULL, page BLOB NOT NULL);
+CREATE INDEX chapter_cache_use ON chapter_cache(use_order, stored_bytes);
+PRAGMA user_version=1;
+)sql",
                                nullptr, nullptr, nullptr),
                   SQLITE_OK);
         sqlite3_close(db);
@@ -360,7 +393,7 @@ TEST_F(LibraryTest, SchemaIsVersionedAndCheckedAfterOpening) {
     sqlite3_stmt* stmt = nullptr;
     sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &stmt, nullptr);
     ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(stmt, 0), 2);
+    EXPECT_EQ(sqlite3_column_int(stmt, 0), 3);
     sqlite3_finalize(stmt);
     sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &stmt, nullptr);
     ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);

@@ -1,0 +1,254 @@
+// The full-text index: the cut into units and tokens, the query made from user input, and the
+// library's index kept in step with stored, revised, evicted and cleared chapters.
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include "library/fulltext.h"
+#include "library/library.h"
+#include "library/page_store.h"
+#include "support/temp_dir.h"
+#include "web/gbk.h"
+
+namespace novel {
+namespace {
+namespace fs = std::filesystem;
+
+const std::string kSite = "http://127.0.0.1:8000";
+
+ChapterCleaning cleaning() {
+    return ChapterCleaning::fromConfig(SiteConfig{});
+}
+
+Bytes chapterPage(const std::string& utf8Text) {
+    return toGbk("<html><div id=\"text_area\">" + utf8Text + "</div></html>");
+}
+
+std::string chapterUrl(int book, int n) {
+    return kSite + "/book/" + std::to_string(book) + "/" + std::to_string(n) + ".html";
+}
+
+std::vector<std::string> tokenTexts(std::string_view text, bool query) {
+    std::vector<std::string> out;
+    for (const FulltextToken& t : fulltextTokens(text, query))
+        out.push_back((t.colocated ? "+" : "") + t.text);
+    return out;
+}
+
+std::vector<std::string> urlsOf(const FulltextResult& result) {
+    std::vector<std::string> out;
+    for (const FulltextHit& hit : result.hits) out.push_back(hit.chapterUrl);
+    return out;
+}
+
+using Urls = std::vector<std::string>;
+
+TEST(FulltextText, DocumentsKeepCharactersAndPairsQueriesLookUpPairs) {
+    EXPECT_EQ(tokenTexts("甲乙，丙", false), (Urls{"甲", "+甲乙", "乙", "+乙丙", "丙"}));
+    EXPECT_EQ(tokenTexts("Hello, WORLD 42", false), (Urls{"hello", "world", "42"}));
+    EXPECT_EQ(tokenTexts("甲", true), (Urls{"甲"}));
+    EXPECT_EQ(tokenTexts("甲乙丙", true), (Urls{"甲乙", "乙丙"}));
+    // A character before a word holds its place; words between characters break the pairs.
+    EXPECT_EQ(tokenTexts("甲乙ab丙", true), (Urls{"甲乙", "乙", "ab", "丙"}));
+    // Bytes that are no UTF-8 only separate.
+    EXPECT_EQ(tokenTexts("a\xFF\xE4\xB8"
+                         "b",
+                         false),
+              (Urls{"a", "b"}));
+}
+
+TEST(FulltextText, QuerySyntaxIsOnlyText) {
+    EXPECT_EQ(fulltextMatchExpression("\"甲\" OR 乙* -丙"), "\"甲 or 乙 丙\"");
+    EXPECT_EQ(fulltextMatchExpression("NEAR(a b) ^c:d"), "\"near a b c d\"");
+    EXPECT_EQ(fulltextMatchExpression("\" * - ，。"), "");
+}
+
+TEST(FulltextText, SnippetMarksTheHitAcrossALineBreak) {
+    const std::string plain = fulltextPlainText(toGbk("第一段落尾\r\n<br />\r\n首第二段"));
+    EXPECT_EQ(plain, "第一段落尾\n首第二段");
+    const std::optional<FulltextSnippet> s = fulltextSnippet(plain, "尾首", 2);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->text, "段落尾 首第二段");
+    EXPECT_EQ(s->text.substr(s->hitBegin, s->hitEnd - s->hitBegin), "尾 首");
+    EXPECT_FALSE(fulltextSnippet(plain, "首尾"));
+}
+
+class FulltextLibrary : public ::testing::Test {
+  protected:
+    fs::path file() const { return dir_.path() / "library.db"; }
+    void store(Library& library, const std::string& url, const std::string& text) {
+        ASSERT_TRUE(library.storeChapter(url, chapterPage(text), cleaning(), 1).ok());
+    }
+    test::TempDir dir_;
+};
+
+TEST_F(FulltextLibrary, FindsChineseOfEveryLengthAndWordsInAnyCase) {
+    Library library(file(), kSite);
+    store(library, chapterUrl(1, 1), "他走进了龙城的大门。<br />\r\n城门外是 Dragon Gate 客栈。");
+    store(library, chapterUrl(1, 2), "龙在天上飞。");
+    store(library, chapterUrl(2, 1), "城里没有人。");
+
+    EXPECT_EQ(urlsOf(library.findText("龙", FulltextScope::All)),
+              (Urls{chapterUrl(1, 1), chapterUrl(1, 2)}));
+    EXPECT_EQ(urlsOf(library.findText("龙城", FulltextScope::All)), (Urls{chapterUrl(1, 1)}));
+    EXPECT_EQ(urlsOf(library.findText("走进了龙城的大门", FulltextScope::All)),
+              (Urls{chapterUrl(1, 1)}));
+    EXPECT_TRUE(library.findText("走进了龙城大门", FulltextScope::All).hits.empty());
+    EXPECT_EQ(urlsOf(library.findText("dragon GATE", FulltextScope::All)),
+              (Urls{chapterUrl(1, 1)}));
+    EXPECT_TRUE(library.findText("drag", FulltextScope::All).hits.empty());
+    // Across the paragraph break of "<br />\r\n".
+    const FulltextResult across = library.findText("大门城门", FulltextScope::All);
+    ASSERT_EQ(urlsOf(across), (Urls{chapterUrl(1, 1)}));
+    const FulltextHit& hit = across.hits[0];
+    EXPECT_EQ(hit.snippet.substr(hit.hitBegin, hit.hitEnd - hit.hitBegin), "大门。 城门");
+    // Syntax characters are text: the query is the words "gate" and "客栈" in a row.
+    EXPECT_EQ(urlsOf(library.findText("\"Gate\" * - 客栈", FulltextScope::All)),
+              (Urls{chapterUrl(1, 1)}));
+    EXPECT_TRUE(library.findText("Gate OR 天上", FulltextScope::All).hits.empty());
+    EXPECT_TRUE(library.findText("\"", FulltextScope::All).hits.empty());
+}
+
+TEST_F(FulltextLibrary, RevisedEvictedAndClearedChaptersLeaveTheIndex) {
+    Library library(file(), kSite);
+    store(library, chapterUrl(1, 1), "旧的文字在这里。");
+    store(library, chapterUrl(1, 2), "别的章节也有文字。");
+    store(library, chapterUrl(1, 1), "新的内容换上了。");
+    EXPECT_TRUE(library.findText("旧的", FulltextScope::All).hits.empty());
+    EXPECT_EQ(urlsOf(library.findText("新的内容", FulltextScope::All)), (Urls{chapterUrl(1, 1)}));
+    EXPECT_EQ(urlsOf(library.findText("文字", FulltextScope::All)), (Urls{chapterUrl(1, 2)}));
+
+    // Text cleaned again under other brand words is indexed as it is now served.
+    ChapterCleaning other = cleaning();
+    other.brandWords.chinese = toGbk("内容");
+    ASSERT_TRUE(library.lookupChapter(chapterUrl(1, 1), other));
+    EXPECT_TRUE(library.findText("新的内容", FulltextScope::All).hits.empty());
+    EXPECT_EQ(urlsOf(library.findText("新的换上", FulltextScope::All)), (Urls{chapterUrl(1, 1)}));
+
+    // Eviction: a tiny limit keeps only the chapter just stored.
+    library.setCacheLimit(1);
+    store(library, chapterUrl(1, 3), "最后一章。");
+    EXPECT_FALSE(library.hasChapter(chapterUrl(1, 2)));
+    EXPECT_TRUE(library.findText("文字", FulltextScope::All).hits.empty());
+    EXPECT_TRUE(library.findText("新的换上", FulltextScope::All).hits.empty());
+    EXPECT_EQ(urlsOf(library.findText("最后", FulltextScope::All)), (Urls{chapterUrl(1, 3)}));
+
+    ASSERT_TRUE(library.clearCache().ok());
+    EXPECT_TRUE(library.findText("最后", FulltextScope::All).hits.empty());
+    library.setCacheLimit(Library::kDefaultCacheLimitBytes);
+    store(library, chapterUrl(1, 3), "最后一章。");
+    EXPECT_EQ(urlsOf(library.findText("最后", FulltextScope::All)), (Urls{chapterUrl(1, 3)}));
+}
+
+TEST_F(FulltextLibrary, HitsComeByBookInChapterOrderWithinTheirScope) {
+    Library library(file(), kSite);
+    ShelfBook shelved;
+    shelved.bookUrl = kSite + "/book/1.html";
+    shelved.title = toGbk("乙书");
+    // Contents order differs from address order.
+    shelved.toc = {{"1", toGbk("第一章"), chapterUrl(1, 9)},
+                   {"2", toGbk("第二章"), chapterUrl(1, 3)}};
+    ASSERT_TRUE(library.addBook(shelved).ok());
+    store(library, chapterUrl(1, 3), "钥匙在桌上。");
+    store(library, chapterUrl(1, 9), "钥匙丢了。");
+    store(library, chapterUrl(2, 5), "他也有钥匙。");
+    store(library, chapterUrl(3, 1), "钥匙是铜的。");
+    ASSERT_TRUE(library
+                    .labelChapter(chapterUrl(2, 5),
+                                  {kSite + "/book/2.html", toGbk("甲书"), toGbk("第五章"), 4})
+                    .ok());
+
+    const FulltextResult all = library.findText("钥匙", FulltextScope::All);
+    EXPECT_EQ(all.matched, 4);
+    // "甲书" sorts before "乙书" (GBK order); the unnamed book comes last.
+    ASSERT_EQ(urlsOf(all),
+              (Urls{chapterUrl(2, 5), chapterUrl(1, 9), chapterUrl(1, 3), chapterUrl(3, 1)}));
+    EXPECT_EQ(toUtf8(all.hits[0].chapterTitle), "第五章");
+    EXPECT_FALSE(all.hits[0].onShelf);
+    EXPECT_EQ(toUtf8(all.hits[1].bookTitle), "乙书");
+    EXPECT_EQ(toUtf8(all.hits[1].chapterTitle), "第一章");
+    EXPECT_EQ(all.hits[1].chapterIndex, 0);
+    EXPECT_EQ(all.hits[3].bookUrl, kSite + "/book/3.html");
+
+    EXPECT_EQ(urlsOf(library.findText("钥匙", FulltextScope::Shelf)),
+              (Urls{chapterUrl(1, 9), chapterUrl(1, 3)}));
+    EXPECT_EQ(urlsOf(library.findText("钥匙", FulltextScope::Book, kSite + "/book/2.html")),
+              (Urls{chapterUrl(2, 5)}));
+    const FulltextResult limited = library.findText("钥匙", FulltextScope::All, {}, 1);
+    EXPECT_EQ(limited.matched, 4);
+    EXPECT_EQ(urlsOf(limited), (Urls{chapterUrl(2, 5)}));
+}
+
+TEST_F(FulltextLibrary, ALibraryOfTheFirstVersionIsIndexedInSteps) {
+    {
+        // The first schema, as an older program left it, with two kept chapters.
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(file().c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, R"sql(
+CREATE TABLE books(id INTEGER PRIMARY KEY, book_url TEXT NOT NULL UNIQUE, title BLOB NOT NULL,
+    author BLOB NOT NULL, toc_url TEXT NOT NULL, txt_package_url TEXT NOT NULL,
+    cover_url TEXT NOT NULL, added_at INTEGER NOT NULL, last_check_at INTEGER NOT NULL DEFAULT 0,
+    read_chapter_url TEXT, read_chapter_index INTEGER, read_paragraph INTEGER, read_snippet BLOB,
+    read_at INTEGER);
+CREATE TABLE toc_entries(book_id INTEGER NOT NULL REFERENCES books(id) ON DELETE CASCADE,
+    position INTEGER NOT NULL, title BLOB NOT NULL, url TEXT NOT NULL,
+    PRIMARY KEY(book_id, position)) WITHOUT ROWID;
+CREATE TABLE book_news(book_id INTEGER NOT NULL REFERENCES books(id) ON DELETE CASCADE,
+    kind INTEGER NOT NULL, position INTEGER NOT NULL, title BLOB NOT NULL,
+    PRIMARY KEY(book_id, kind, position)) WITHOUT ROWID;
+CREATE TABLE chapter_cache(url TEXT PRIMARY KEY, use_order INTEGER NOT NULL,
+    stored_bytes INTEGER NOT NULL, page_size INTEGER NOT NULL, page_hash INTEGER NOT NULL,
+    fetched_at INTEGER NOT NULL, signature TEXT NOT NULL, text BLOB NOT NULL, page BLOB NOT NULL);
+CREATE INDEX chapter_cache_use ON chapter_cache(use_order, stored_bytes);
+PRAGMA user_version=1;
+)sql",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_stmt* put = nullptr;
+        ASSERT_EQ(
+            sqlite3_prepare_v2(db, "INSERT INTO chapter_cache VALUES(?, ?, 1, ?, ?, 1, ?, ?, ?)",
+                               -1, &put, nullptr),
+            SQLITE_OK);
+        for (int n = 1; n <= 3; ++n) {
+            const Bytes page = chapterPage("旧书库里的第" + std::to_string(n) + "章");
+            const Bytes compressed = compressPage(page);
+            const Text text = cleaning().textFromPage(page);
+            const std::string url = "/book/1/" + std::to_string(n) + ".html";
+            sqlite3_bind_text(put, 1, url.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int(put, 2, n);
+            sqlite3_bind_int64(put, 3, static_cast<sqlite3_int64>(page.size()));
+            sqlite3_bind_int64(put, 4, pageHash(page));
+            sqlite3_bind_text(put, 5, cleaning().signature().c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_blob(put, 6, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_blob(put, 7, compressed.data(), static_cast<int>(compressed.size()),
+                              SQLITE_TRANSIENT);
+            ASSERT_EQ(sqlite3_step(put), SQLITE_DONE);
+            sqlite3_reset(put);
+        }
+        sqlite3_finalize(put);
+        sqlite3_close(db);
+    }
+    Library library(file(), kSite);
+    ASSERT_EQ(library.state(), LibraryState::Open) << library.openProblem();
+    EXPECT_EQ(library.fulltextProgress().total, 3);
+    EXPECT_EQ(library.fulltextProgress().indexed, 0);
+    FulltextResult before = library.findText("旧书库", FulltextScope::All);
+    EXPECT_TRUE(before.hits.empty());
+    EXPECT_EQ(before.unindexed, 3);
+
+    // A chapter stored meanwhile is indexed at once.
+    store(library, chapterUrl(1, 1), "换过的第1章");
+    EXPECT_EQ(library.fulltextProgress().indexed, 1);
+    EXPECT_EQ(library.indexPendingChapters(1), 1);
+    EXPECT_EQ(library.fulltextProgress().indexed, 2);
+    EXPECT_EQ(library.indexPendingChapters(10), 1);
+    EXPECT_EQ(library.indexPendingChapters(10), 0);
+    EXPECT_TRUE(library.fulltextProgress().done());
+    EXPECT_EQ(urlsOf(library.findText("旧书库", FulltextScope::All)),
+              (Urls{chapterUrl(1, 2), chapterUrl(1, 3)}));
+    // The kept pages still read back after the migration.
+    EXPECT_TRUE(library.lookupChapter(chapterUrl(1, 2), cleaning()));
+}
+
+}  // namespace
+}  // namespace novel
