@@ -138,7 +138,16 @@ void ReadingTracker::redrawInPlace(std::function<void()> redraw) {
     });
 }
 
+void ReadingTracker::spokenAt(int row, int paragraph) {
+    if (row != row_ || paragraph < 0) return;
+    lastSpoken_.start();
+    top_ = paragraph;
+    if (paragraph != saved_) save(paragraph);
+}
+
 void ReadingTracker::sample() {
+    // The speech keeps its sentence in sight, but the top of the page may lie a paragraph above.
+    if (lastSpoken_.isValid() && lastSpoken_.elapsed() < 2 * kSampleIntervalMs) return;
     // A page still loading or not yet put back in place would report its top.
     if (!page_ || bookUrl_.empty() || row_ < 0 || scrollAfterLoad_ >= 0 || page_->isLoading())
         return;

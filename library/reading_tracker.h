@@ -4,6 +4,7 @@
 // chapter and the paragraph at the top of the page) saved as the reader goes and restored when a
 // book is continued or the page is redrawn.
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <memory>
 #include <optional>
@@ -56,8 +57,11 @@ class ReadingTracker : public QObject {
     // The same chapter is about to be drawn again (new appearance): asks the page where it is,
     // then runs `redraw`; the page goes back to that paragraph once loaded.
     void redrawInPlace(std::function<void()> redraw);
-    // Asks the page where it is and saves the position when it changed.
+    // Asks the page where it is and saves the position when it changed; while the reader is read
+    // aloud, the speech says where the reader is instead.
     void sample();
+    // Reading aloud has reached paragraph `paragraph` of chapter `row`: that is the position.
+    void spokenAt(int row, int paragraph);
 
     // The paragraph at the top of the page when last looked at; -1 before any.
     int topParagraph() const { return top_; }
@@ -76,6 +80,7 @@ class ReadingTracker : public QObject {
     AppState& state_;
     ReaderView* page_;
     QTimer* sampleTimer_;
+    QElapsedTimer lastSpoken_;  // since reading aloud last said where it is
     std::unique_ptr<ReadAhead> readAhead_;
     int depth_ = 2;
 

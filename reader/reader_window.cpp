@@ -374,6 +374,8 @@ ReaderWindow::ReaderWindow(AppState& state, QWidget* parent) : QWidget(parent), 
     readAloudPanel_ = new ReadAloudPanel(*this, state_, state_.speakerFactory);
     connect(readAloudPanel_, &ReadAloudPanel::readingPositionChanged, this,
             &ReaderWindow::readingPositionChanged);
+    connect(readAloudPanel_, &ReadAloudPanel::readingPositionChanged, tracking_,
+            &ReadingTracker::spokenAt);
 
     // Over the status line, which would take its clicks.
     readingBar_->raise();

@@ -23,6 +23,7 @@
 #include "demo/demo_catalogue.h"
 #include "demo/demo_site.h"
 #include "gui_test.h"
+#include "library/library.h"
 #include "reader/read_aloud_panel.h"
 #include "reader/reader_settings.h"
 #include "reader/reader_window.h"
@@ -177,6 +178,12 @@ class ReadAloudTest : public QObject {
         for (qsizetype i = 1; i < positions.size(); ++i)
             QVERIFY(positions[i].at(1).toInt() > positions[i - 1].at(1).toInt());
         QVERIFY(positions.last().at(1).toInt() > 0);
+        // The library keeps the paragraph being read as the reading position.
+        const auto kept = [this] {
+            const std::optional<ShelfBook> last = state_->library().continueReading();
+            return last && last->lastRead ? last->lastRead->anchor.index : -1;
+        };
+        QTRY_COMPARE(kept(), positions.last().at(1).toInt());
     }
 
     // Reading starts from the paragraph at the top of the page when the page has been scrolled.
