@@ -833,6 +833,10 @@ void ReaderWindow::unregisterArrowKeys() {
 
 bool ReaderWindow::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    // Every event of the program passes here while the reader is active; only keys and the wheel
+    // matter, and only they are looked at further.
+    if (type != QEvent::Wheel && type != QEvent::KeyPress && type != QEvent::KeyRelease)
+        return QWidget::eventFilter(watched, event);
     const auto* widget = qobject_cast<QWidget*>(watched);
     // The page scrolls by the wheel itself; past its end the turner offers the next chapter.
     if (type == QEvent::Wheel && widget && readerBrowser_->isAncestorOf(widget)) {
