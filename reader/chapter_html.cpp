@@ -189,9 +189,15 @@ void writeTag(const Tag& tag, Text* out) {
             out->append(" ").append(a.name);
             if (!a.hasValue) continue;
             out->append("=\"");
+            // Markup inside a value stays text: nothing in the result reads as a tag that is not
+            // one. These bytes are never the trail byte of a GBK character.
             for (char c : a.value) {
                 if (c == '"')
                     out->append("&quot;");
+                else if (c == '<')
+                    out->append("&lt;");
+                else if (c == '>')
+                    out->append("&gt;");
                 else
                     out->push_back(c);
             }
