@@ -27,6 +27,7 @@
 #include "library/reading_tracker.h"
 #include "library/shelf_entry.h"
 #include "library/shelf_window.h"
+#include "page_test.h"
 #include "reader/chapter.h"
 #include "reader/reader_settings.h"
 #include "reader/toc_parser.h"
@@ -37,15 +38,7 @@
 namespace novel {
 namespace {
 
-constexpr int kPageTimeout = 30000;
 constexpr int kBook = demo_books::kRevisable;  // 30 chapters
-
-QVariant evaluate(QWebEngineView* view, const QString& script) {
-    auto answer = std::make_shared<std::optional<QVariant>>();
-    view->page()->runJavaScript(script, [answer](const QVariant& value) { *answer = value; });
-    if (!QTest::qWaitFor([&] { return answer->has_value(); }, 10000)) return {};
-    return answer->value_or(QVariant());
-}
 
 // The paragraph the reader sees first, as a user would judge it: the first one not wholly above
 // the top of the page.

@@ -24,6 +24,7 @@
 #include "demo/demo_site.h"
 #include "gui_test.h"
 #include "library/library.h"
+#include "page_test.h"
 #include "reader/read_aloud_panel.h"
 #include "reader/reader_settings.h"
 #include "reader/reader_window.h"
@@ -33,15 +34,6 @@
 
 namespace novel {
 namespace {
-
-constexpr int kPageTimeout = 30000;
-
-QVariant evaluate(QWebEngineView* view, const QString& script) {
-    auto answer = std::make_shared<std::optional<QVariant>>();
-    view->page()->runJavaScript(script, [answer](const QVariant& value) { *answer = value; });
-    if (!QTest::qWaitFor([&] { return answer->has_value(); }, 10000)) return {};
-    return answer->value_or(QVariant());
-}
 
 // The text the page marks as being said, blanks collapsed as the speech side collapses them.
 QString markedText(QWebEngineView* view) {

@@ -24,6 +24,7 @@
 #include "demo/demo_catalogue.h"
 #include "demo/demo_site.h"
 #include "gui_test.h"
+#include "page_test.h"
 #include "reader/chapter.h"
 #include "reader/immersive_mode.h"
 #include "reader/layout_dialog.h"
@@ -35,15 +36,6 @@
 
 namespace novel {
 namespace {
-
-constexpr int kPageTimeout = 30000;
-
-QVariant evaluate(QWebEngineView* view, const QString& script) {
-    auto answer = std::make_shared<std::optional<QVariant>>();
-    view->page()->runJavaScript(script, [answer](const QVariant& value) { *answer = value; });
-    if (!QTest::qWaitFor([&] { return answer->has_value(); }, 10000)) return {};
-    return answer->value_or(QVariant());
-}
 
 QString computed(QWebEngineView* view, const char* selector, const char* property) {
     return evaluate(view, QStringLiteral("getComputedStyle(document.querySelector('%1')).%2")
@@ -59,10 +51,6 @@ bool atEnd(QWebEngineView* view) {
     return evaluate(view, QStringLiteral("var s=document.scrollingElement;"
                                          "window.scrollY+window.innerHeight>=s.scrollHeight-2"))
         .toBool();
-}
-
-Bytes fileBytes(const QString& path) {
-    return readFileBytes(std::filesystem::path(path.toStdString()));
 }
 
 }  // namespace

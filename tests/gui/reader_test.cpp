@@ -33,6 +33,7 @@
 #include "demo/demo_faults.h"
 #include "demo/demo_site.h"
 #include "gui_test.h"
+#include "page_test.h"
 #include "reader/chapter.h"
 #include "reader/reader_settings.h"
 #include "reader/reader_style.h"
@@ -45,22 +46,8 @@
 namespace novel {
 namespace {
 
-constexpr int kPageTimeout = 30000;
-
-// The page's answer to a script; an invalid value when none came in time.
-QVariant evaluate(QWebEngineView* view, const QString& script) {
-    auto answer = std::make_shared<std::optional<QVariant>>();
-    view->page()->runJavaScript(script, [answer](const QVariant& value) { *answer = value; });
-    if (!QTest::qWaitFor([&] { return answer->has_value(); }, 10000)) return {};
-    return answer->value_or(QVariant());
-}
-
 int scrollTop(QWebEngineView* view) {
     return evaluate(view, QStringLiteral("document.body.scrollTop")).toInt();
-}
-
-Bytes fileBytes(const QString& path) {
-    return readFileBytes(std::filesystem::path(path.toStdString()));
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "demo/demo_site.h"
 #include "gui_test.h"
 #include "library/fulltext.h"
+#include "page_test.h"
 #include "reader/toc_parser.h"
 #include "web/http.h"
 
@@ -29,13 +30,6 @@ namespace novel {
 namespace {
 
 constexpr int kTimeout = 30000;
-
-QVariant evaluate(QWebEngineView* view, const QString& script) {
-    auto answer = std::make_shared<std::optional<QVariant>>();
-    view->page()->runJavaScript(script, [answer](const QVariant& value) { *answer = value; });
-    if (!QTest::qWaitFor([&] { return answer->has_value(); }, 10000)) return {};
-    return answer->value_or(QVariant());
-}
 
 }  // namespace
 
