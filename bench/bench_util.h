@@ -2,11 +2,13 @@
 // Small helpers shared by the benchmark programs: wall-clock timing, a deterministic generator and
 // one machine-readable result line per figure, which bench/run.sh gathers into its table.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace novel::bench {
 
@@ -28,6 +30,20 @@ inline double commandSeconds(const std::string& command, int runs = 3) {
     bool failed = false;
     double s = bestSeconds(runs, [&] { failed |= std::system(command.c_str()) != 0; });
     return failed ? -1 : s;
+}
+
+// Seconds taken by one run of f().
+template <typename F>
+double secondsOf(F&& f) {
+    const auto t0 = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// The middle value (0 for none).
+inline double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
 }
 
 struct SplitMix64 {

@@ -23,12 +23,6 @@ namespace {
 constexpr int kBooks = 50;
 constexpr int kChapters = 200;
 
-double secondsOf(auto&& f) {
-    const auto t0 = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
 }  // namespace
 
 int main() {

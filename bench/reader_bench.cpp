@@ -15,6 +15,7 @@
 
 #include "app/app_state.h"
 #include "bench/bench_util.h"
+#include "bench/page_bench_util.h"
 #include "catalogue/book_page.h"
 #include "demo/demo_catalogue.h"
 #include "demo/demo_site.h"
@@ -26,33 +27,10 @@
 namespace {
 
 using novel::bench::fmt;
+using novel::bench::median;
 using novel::bench::report;
-
-double secondsOf(const std::function<void()>& f) {
-    const auto t0 = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
-// Runs `start` and waits for the browser's next page-loaded event; false after 30 s.
-bool untilLoaded(QWebEngineView* view, const std::function<void()>& start) {
-    QEventLoop loop;
-    bool loaded = false;
-    auto connection = QObject::connect(view, &QWebEngineView::loadFinished, [&](bool ok) {
-        loaded = ok;
-        loop.quit();
-    });
-    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
-    start();
-    loop.exec();
-    QObject::disconnect(connection);
-    return loaded;
-}
+using novel::bench::secondsOf;
+using novel::bench::untilLoaded;
 
 }  // namespace
 
