@@ -9,13 +9,6 @@
 namespace novel {
 namespace {
 
-std::string_view trimAscii(std::string_view s) {
-    constexpr std::string_view kSpace = " \t\r\n\f\v";
-    const size_t first = s.find_first_not_of(kSpace);
-    if (first == std::string_view::npos) return {};
-    return s.substr(first, s.find_last_not_of(kSpace) - first + 1);
-}
-
 std::string* fieldFor(SiteConfig& config, std::string_view key) {
     if (key == "site") return &config.site;
     if (key == "brand_latin") return &config.brandLatin;
@@ -78,19 +71,19 @@ SiteConfig parseSiteConfig(std::string_view iniText) {
     SiteConfig config;
     while (!iniText.empty()) {
         const size_t end = iniText.find('\n');
-        std::string_view line = trimAscii(iniText.substr(0, end));
+        std::string_view line = trimAsciiSpace(iniText.substr(0, end));
         iniText.remove_prefix(end == std::string_view::npos ? iniText.size() : end + 1);
 
         // Only whole lines are comments: addresses may carry a "#".
         if (line.empty() || line.front() == '#') continue;
         const size_t eq = line.find('=');
         if (eq == std::string_view::npos) continue;
-        const std::string_view key = trimAscii(line.substr(0, eq));
-        if (readNumber(config, key, trimAscii(line.substr(eq + 1)))) continue;
+        const std::string_view key = trimAsciiSpace(line.substr(0, eq));
+        if (readNumber(config, key, trimAsciiSpace(line.substr(eq + 1)))) continue;
         std::string* field = fieldFor(config, key);
         const bool adSentence = key == "ad_sentence";
         if (!field && !adSentence) continue;
-        std::string_view value = trimAscii(line.substr(eq + 1));
+        std::string_view value = trimAsciiSpace(line.substr(eq + 1));
         // A value that is no text (broken UTF-8, control bytes) cannot be read: the key keeps
         // its default.
         if (!isReadableValue(value)) continue;

@@ -8,16 +8,10 @@
 #include "reader/reader_themes.h"
 #include "web/file_io.h"
 #include "web/gbk.h"
+#include "web/text.h"
 
 namespace novel {
 namespace {
-
-std::string_view trimAscii(std::string_view s) {
-    constexpr std::string_view kSpace = " \t\r\n\f\v";
-    const size_t first = s.find_first_not_of(kSpace);
-    if (first == std::string_view::npos) return {};
-    return s.substr(first, s.find_last_not_of(kSpace) - first + 1);
-}
 
 // Keys are plain identifiers, so a hand-edited or damaged file can never inject a line.
 bool isKey(std::string_view key) {
@@ -34,7 +28,7 @@ std::string cleanValue(std::string_view value) {
         if ((b < 0x20 && b != '\t') || b == 0x7F) continue;
         out.push_back(c);
     }
-    return isValidUtf8(out) ? std::string(trimAscii(out)) : std::string();
+    return isValidUtf8(out) ? std::string(trimAsciiSpace(out)) : std::string();
 }
 
 constexpr std::string_view kThemeKey = "theme";
@@ -112,14 +106,14 @@ ReaderSettings parseReaderSettings(std::string_view text) {
     ReaderSettings settings;
     while (!text.empty()) {
         const size_t end = text.find('\n');
-        const std::string_view line = trimAscii(text.substr(0, end));
+        const std::string_view line = trimAsciiSpace(text.substr(0, end));
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (line.empty() || line.front() == '#') continue;
         const size_t eq = line.find('=');
         if (eq == std::string_view::npos) continue;
-        const std::string_view value = trimAscii(line.substr(eq + 1));
+        const std::string_view value = trimAsciiSpace(line.substr(eq + 1));
         if (!isValidUtf8(value)) continue;
-        settings.setValue(trimAscii(line.substr(0, eq)), value);
+        settings.setValue(trimAsciiSpace(line.substr(0, eq)), value);
     }
     return settings;
 }

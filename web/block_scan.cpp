@@ -15,16 +15,10 @@
 
 #include "web/block_scan_testing.h"
 
+#include "web/gbk.h"
+
 namespace novel {
 namespace {
-
-inline unsigned char byteAt(std::string_view s, size_t i) {
-    return static_cast<unsigned char>(s[i]);
-}
-
-inline unsigned char foldAscii(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-}
 
 // memcmp for the short texts markers are, without the call.
 inline bool sameBytes(const char* a, const char* b, size_t m) {

@@ -7,6 +7,16 @@
 
 namespace novel {
 
+// The byte at i, as the unsigned value the GBK rules are written in.
+inline unsigned char byteAt(std::string_view s, size_t i) {
+    return static_cast<unsigned char>(s[i]);
+}
+
+// An ASCII capital lowered; every other byte (trail bytes included) as it is.
+inline unsigned char foldAscii(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+}
+
 // A byte from 0x81 to 0xFE opens a two-byte character; the byte after it is its trail byte. Any
 // other byte at a character start, 0x80 and 0xFF included (a euro sign, a broken character), is a
 // character of one byte, so one stray byte never shifts the rest of a page.

@@ -8,16 +8,10 @@
 
 #include "web/regex_object.h"
 
+#include "web/gbk.h"
+
 namespace novel {
 namespace {
-
-inline unsigned char byteAt(std::string_view s, size_t i) {
-    return static_cast<unsigned char>(s[i]);
-}
-
-inline unsigned char foldAscii(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-}
 
 CharScanner scannerFor(std::string_view text, const Marker& marker) {
     return CharScanner(text, marker.text(), marker.ignoreCase(), marker.filter());
@@ -137,6 +131,13 @@ TextList splitText(std::string_view text, std::string_view separator, int maxPie
         begin = scanner.advanceTo(hit, hit + separator.size());
     }
     return pieces;
+}
+
+std::string_view trimAsciiSpace(std::string_view text) {
+    constexpr std::string_view kSpace = " \t\r\n\f\v";
+    const size_t first = text.find_first_not_of(kSpace);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
 }
 
 Text trimBlanks(std::string_view text) {

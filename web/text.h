@@ -44,6 +44,9 @@ void replaceTextInPlace(Text* text, std::string_view find, std::string_view repl
 TextList splitText(std::string_view text, std::string_view separator = ",", int maxPieces = -1);
 
 Text trimBlanks(std::string_view text);
+// Without leading and trailing ASCII white space (blank, tab, line breaks) — the rule of the
+// program's own settings files, which are UTF-8, not of site text.
+std::string_view trimAsciiSpace(std::string_view text);
 Text removeBlanks(std::string_view text);
 Text leftBytes(std::string_view text, int n);
 Text rightBytes(std::string_view text, int n);
