@@ -79,11 +79,12 @@ BookDetailWindow::BookDetailWindow(CurrentBook book, AppState& state, QWidget* p
         named(new QPushButton(QStringLiteral("阅读第一章"), this), "ReadFirstChapterButton");
     readLatestChapterButton_ =
         named(new QPushButton(QStringLiteral("阅读最新一章"), this), "ReadLatestChapterButton");
-    readFirstChapterButton_->setGeometry(width / 2 - 126, 272, 110, 26);
-    readLatestChapterButton_->setGeometry(width / 2 + 16, 272, 110, 26);
+    readFirstChapterButton_->setGeometry(width / 2 - 175, 272, 110, 26);
+    readLatestChapterButton_->setGeometry(width / 2 - 55, 272, 110, 26);
     addToShelfButton_ =
         named(new QPushButton(QStringLiteral("加入书架"), this), "AddToShelfButton");
-    addToShelfButton_->setGeometry(width / 2 - 55, 306, 110, 26);
+    // Beside the read buttons: the window is no taller than they leave room for.
+    addToShelfButton_->setGeometry(width / 2 + 65, 272, 110, 26);
 
     coverRequest_ = new PageRequest(state_.engine(), this);
 

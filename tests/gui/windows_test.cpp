@@ -60,8 +60,18 @@ QStringList splitLines(std::string_view text) {
         .split(QStringLiteral("\r\n"));
 }
 
+// A fixed window cannot be made larger: each control it shows must lie within it.
 bool isFixed(const QWidget& window) {
-    return window.minimumSize() == window.maximumSize();
+    if (window.minimumSize() != window.maximumSize()) return false;
+    const QRect inside = window.rect();
+    for (const QWidget* control : window.findChildren<QWidget*>()) {
+        if (control->isHidden() || control->parentWidget() != &window) continue;
+        if (!inside.contains(control->geometry())) {
+            qWarning("%s lies outside its window", qPrintable(control->objectName()));
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
