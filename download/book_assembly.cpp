@@ -1,8 +1,9 @@
 #include "download/book_assembly.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
-#include <unordered_map>
+#include <span>
 
 namespace novel {
 
@@ -21,6 +22,11 @@ const Text& markOpen() {
 
 bool isAsciiBlank(unsigned char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// ASCII blanks and 0xA1, the byte of the full-width blank (also a lead byte of other characters).
+bool isBlankByte(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0xA1;
 }
 
 std::string_view trimLeft(std::string_view s) {
@@ -52,6 +58,34 @@ std::string_view trimRight(std::string_view s) {
     }
     return s.substr(0, keep);
 }
+
+// The table's chapters by trimmed title, the first chapter bearing a title standing for all that
+// bear it. Open addressing over chapter numbers: no allocation per title.
+class TitleIndex {
+  public:
+    explicit TitleIndex(const std::vector<std::string_view>& titles)
+        : titles_(titles), slots_(std::bit_ceil(2 * titles.size() + 2), npos) {}
+
+    // The first chapter bearing chapter k's title, k itself when it is the first.
+    size_t add(size_t k) {
+        size_t& slot = slots_[position(titles_[k])];
+        if (slot == npos) slot = k;
+        return slot;
+    }
+    // The first chapter bearing `title`, or npos.
+    size_t find(std::string_view title) const { return slots_[position(title)]; }
+
+  private:
+    size_t position(std::string_view title) const {
+        const size_t mask = slots_.size() - 1;
+        size_t i = std::hash<std::string_view>{}(title)&mask;
+        while (slots_[i] != npos && titles_[slots_[i]] != title) i = (i + 1) & mask;
+        return i;
+    }
+
+    const std::vector<std::string_view>& titles_;
+    std::vector<size_t> slots_;
+};
 
 // Calls visit(begin, end) for each line; end is the offset of its '\n' or the end of the text.
 template <typename Visit>
@@ -101,44 +135,74 @@ PackageMatch matchPackage(std::string_view package, const std::vector<ChapterEnt
     PackageMatch result;
     result.titleLine.assign(chapters.size(), npos);
 
-    // Distinct trimmed titles, each with the chapters that bear it and the lines that hold it.
-    std::unordered_map<std::string_view, size_t> titleIds;
+    // Each chapter's trimmed title, named by the first chapter that bears it.
+    std::vector<std::string_view> titles(chapters.size());
+    for (size_t k = 0; k < chapters.size(); ++k) titles[k] = trimTitleLine(chapters[k].title);
+    TitleIndex index(titles);
     std::vector<size_t> chapterTitle(chapters.size(), npos);
     size_t shortest = npos, longest = 0;
     for (size_t k = 0; k < chapters.size(); ++k) {
-        const std::string_view title = trimTitleLine(chapters[k].title);
-        if (title.empty()) continue;
-        chapterTitle[k] = titleIds.emplace(title, titleIds.size()).first->second;
-        shortest = std::min(shortest, title.size());
-        longest = std::max(longest, title.size());
+        if (titles[k].empty()) continue;
+        chapterTitle[k] = index.add(k);
+        shortest = std::min(shortest, titles[k].size());
+        longest = std::max(longest, titles[k].size());
     }
-    if (titleIds.empty()) return result;
+    if (longest == 0) return result;
 
-    std::vector<std::vector<size_t>> lines(titleIds.size());
+    // (title, line) for every line that holds a title. Packages mostly follow the table, so the
+    // title after the last one found is tried before the table-wide lookup.
+    struct Hit {
+        size_t title;
+        size_t line;
+    };
+    std::vector<Hit> hits;
+    hits.reserve(chapters.size());
+    size_t expected = 0;  // the chapter after the one last found
     forEachLine(package, [&](size_t begin, size_t end) {
         if (end - begin < shortest) return;
-        std::string_view line = trimLeft(package.substr(begin, end - begin));
-        // A line that stays longer than any title once its trailing blanks are gone cannot match.
-        size_t core = line.size();
-        while (core > 0 && (isAsciiBlank(static_cast<unsigned char>(line[core - 1])) ||
-                            line[core - 1] == '\xA1'))
-            --core;
-        if (core > longest || line.size() < shortest) return;
-        line = trimRight(line);
+        // Most lines are text far longer than any title: the blank-looking bytes at their ends
+        // (a full-width blank's bytes counted loosely) rule them out before the exact trim.
+        const unsigned char* p = reinterpret_cast<const unsigned char*>(package.data()) + begin;
+        size_t head = 0, tail = end - begin;
+        while (head < tail && isBlankByte(p[head])) ++head;
+        while (tail > head && isBlankByte(p[tail - 1])) --tail;
+        if (tail - head > longest) return;
+        const std::string_view line = trimTitleLine(package.substr(begin, end - begin));
         if (line.size() < shortest || line.size() > longest) return;
-        auto found = titleIds.find(line);
-        if (found != titleIds.end()) lines[found->second].push_back(begin);
+        while (expected < chapters.size() && chapterTitle[expected] == npos) ++expected;
+        if (expected < chapters.size() && titles[expected] == line) {
+            hits.push_back({chapterTitle[expected++], begin});
+            return;
+        }
+        const size_t first = index.find(line);
+        if (first == npos) return;
+        hits.push_back({first, begin});
+        expected = first + 1;
     });
+
+    // The hits grouped by title, each group in line order.
+    std::vector<size_t> groupStart(chapters.size() + 1, 0);
+    for (const Hit& h : hits) ++groupStart[h.title + 1];
+    for (size_t t = 0; t < chapters.size(); ++t) groupStart[t + 1] += groupStart[t];
+    std::vector<size_t> grouped(hits.size());
+    {
+        std::vector<size_t> fill(groupStart.begin(), groupStart.end() - 1);
+        for (const Hit& h : hits) grouped[fill[h.title]++] = h.line;
+    }
+    auto linesOf = [&](size_t title) {
+        return std::span<const size_t>(grouped.data() + groupStart[title],
+                                       groupStart[title + 1] - groupStart[title]);
+    };
 
     size_t pairs = 0;
     for (size_t k = 0; k < chapters.size(); ++k)
-        if (chapterTitle[k] != npos) pairs += lines[chapterTitle[k]].size();
+        if (chapterTitle[k] != npos) pairs += linesOf(chapterTitle[k]).size();
 
     if (pairs > kPairBudget) {
         size_t after = 0;  // the next match starts at or after this offset
         for (size_t k = 0; k < chapters.size(); ++k) {
             if (chapterTitle[k] == npos) continue;
-            const auto& at = lines[chapterTitle[k]];
+            const auto at = linesOf(chapterTitle[k]);
             auto it = std::lower_bound(at.begin(), at.end(), after);
             if (it == at.end()) continue;
             result.titleLine[k] = *it;
@@ -162,7 +226,7 @@ PackageMatch matchPackage(std::string_view package, const std::vector<ChapterEnt
     std::vector<size_t> tailPair;  // per length: the pair that ends it
     for (size_t k = chapters.size(); k-- > 0;) {
         if (chapterTitle[k] == npos) continue;
-        for (size_t line : lines[chapterTitle[k]]) {
+        for (size_t line : linesOf(chapterTitle[k])) {
             const size_t key = npos - line;
             const size_t length = static_cast<size_t>(
                 std::lower_bound(tailKey.begin(), tailKey.end(), key) - tailKey.begin());

@@ -39,6 +39,12 @@ TEST(MatchPackage, TrimmedWholeLinesInOrder) {
         "前言\r\n\u3000\u3000第一章 起  \r\n正文\r\n说到第二章 承的时候\r\n\t第三章 "
         "转\u3000\r\n尾\r\n");
     EXPECT_EQ(matchedLines(package, table), (std::vector<int>{1, -1, 4}));
+    // However long the padding around it, a title is still a title.
+    const std::string pad(40, ' ');
+    std::string padded = pad;
+    for (int i = 0; i < 30; ++i) padded += "\u3000";
+    EXPECT_EQ(matchedLines(toGbk(padded + "第二章 承" + pad + "\r\n"), table),
+              (std::vector<int>{-1, 0, -1}));
     EXPECT_EQ(trimTitleLine(toGbk("\u3000 标题\u3000\r")), toGbk("标题"));
     // A trail byte 0xA1 before a final 0xA1 is no full-width blank: "\xB0\xA1" is one character.
     EXPECT_EQ(trimTitleLine("\xB0\xA1\xA1\xA1"), "\xB0\xA1");
@@ -58,6 +64,25 @@ TEST(MatchPackage, TitleTwiceInThePackage) {
     const auto same = tableOf({"楔子", "番外", "番外"});
     EXPECT_EQ(matchedLines(toGbk("楔子\nx\n番外\ny\n番外\nz\n"), same),
               (std::vector<int>{0, 2, 4}));
+}
+
+TEST(MatchPackage, LongBookWithGaps) {
+    // Many titles, a third of them absent from the package: each present one is found on its line.
+    std::vector<std::string> titles;
+    for (int k = 1; k <= 3000; ++k) titles.push_back("第" + std::to_string(k) + "章 标题");
+    std::string utf8;
+    std::vector<int> expected;
+    int line = 0;
+    for (int k = 1; k <= 3000; ++k) {
+        if (k % 3 == 2) {
+            expected.push_back(-1);
+            continue;
+        }
+        expected.push_back(line);
+        utf8 += titles[k - 1] + "\n    正文第" + std::to_string(k) + "章。\n";
+        line += 2;
+    }
+    EXPECT_EQ(matchedLines(toGbk(utf8), tableOf(titles)), expected);
 }
 
 TEST(BookFromPackage, LackingChaptersGoInTheirPlaces) {
