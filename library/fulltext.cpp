@@ -184,26 +184,26 @@ std::string fulltextPlainText(std::string_view chapterText) {
     const std::string utf8 = toUtf8(joined);
     std::string plain;
     plain.reserve(utf8.size());
-    for (size_t i = 0; i < utf8.size();) {
-        if (utf8[i] == '&') {
-            bool decoded = false;
-            for (const auto& [entity, character] : {std::pair{"&nbsp;", ' '},
-                                                    {"&lt;", '<'},
-                                                    {"&gt;", '>'},
-                                                    {"&quot;", '"'},
-                                                    {"&amp;", '&'}}) {
-                const std::string_view e(entity);
-                if (std::string_view(utf8).substr(i, e.size()) == e) {
-                    plain += character;
-                    i += e.size();
-                    decoded = true;
-                    break;
-                }
+    size_t i = 0;
+    for (size_t amp; (amp = utf8.find('&', i)) != std::string::npos;) {
+        plain.append(utf8, i, amp - i);
+        i = amp + 1;
+        char decoded = '&';
+        for (const auto& [entity, character] : {std::pair{"&nbsp;", ' '},
+                                                {"&lt;", '<'},
+                                                {"&gt;", '>'},
+                                                {"&quot;", '"'},
+                                                {"&amp;", '&'}}) {
+            const std::string_view e(entity);
+            if (std::string_view(utf8).substr(amp, e.size()) == e) {
+                decoded = character;
+                i = amp + e.size();
+                break;
             }
-            if (decoded) continue;
         }
-        plain += utf8[i++];
+        plain += decoded;
     }
+    plain.append(utf8, i);
     return plain;
 }
 

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <ctime>
 #include <mutex>
+#include <thread>
 #include <tuple>
 #include <unordered_map>
 
@@ -212,6 +213,20 @@ const TextList& newsOfKind(const UpdateNews& news, int kind) {
 
 }  // namespace
 
+// Calls work(0, own) on this thread and work(k, helpers[k - 1]) on a thread each, at once.
+template <typename Work>
+void runOnConnections(sqlite3* own, const std::vector<sqlite3*>& helpers, Work&& work) {
+    std::vector<std::thread> threads;
+    for (size_t k = 0; k < helpers.size(); ++k)
+        threads.emplace_back([&, k] { work(k + 1, helpers[k]); });
+    work(0, own);
+    for (std::thread& t : threads) t.join();
+}
+
+// Below this many kept chapters one connection searches alone: threads would cost more than
+// they save.
+constexpr size_t kParallelSearchChapters = 4096;
+
 struct Library::Impl {
     fs::path file;
     std::string site;
@@ -225,10 +240,25 @@ struct Library::Impl {
     // Book, title and order of every kept chapter by doc_id, so a search that matches thousands
     // of chapters sorts them without a join per hit. Empty when stale; made again on the next
     // search, kept up to date for single chapters stored or dropped.
-    std::optional<std::unordered_map<std::int64_t, FulltextHit>> docs;
+    struct Doc {
+        FulltextHit hit;
+        std::uint32_t rank = 0;  // place in the order results are shown in, once ranked
+    };
+    std::optional<std::unordered_map<std::int64_t, Doc>> docs;
+    bool docsRanked = false;
+    // How the file was opened, for the connections that search beside this one.
+    std::string openedUri;
+    int openedFlags = 0;
+    // Connections that match a query over part of the index each, so that a query matching most
+    // of a large library uses every core. Opened with the first such search.
+    std::vector<sqlite3*> searchers;
+    bool searchersTried = false;
 
     ~Impl() { close(); }
     void close() {
+        for (sqlite3* s : searchers) sqlite3_close_v2(s);
+        searchers.clear();
+        searchersTried = false;
         if (db) sqlite3_close_v2(db);
         db = nullptr;
     }
@@ -307,8 +337,29 @@ struct Library::Impl {
 
     bool openFile(int flags, const std::string& uri) {
         close();
+        openedUri = uri;
+        openedFlags = (flags & ~SQLITE_OPEN_CREATE) | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX;
         return sqlite3_open_v2(uri.c_str(), &db, flags | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX,
                                nullptr) == SQLITE_OK;
+    }
+
+    // The connections that search beside this one: one fewer than the cores (at most 3), none
+    // when they cannot be opened.
+    const std::vector<sqlite3*>& searchConnections() {
+        if (searchersTried) return searchers;
+        searchersTried = true;
+        const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+        for (unsigned i = 1; i < cores; ++i) {
+            sqlite3* extra = nullptr;
+            if (sqlite3_open_v2(openedUri.c_str(), &extra, openedFlags, nullptr) != SQLITE_OK ||
+                !registerFulltextTokenizer(extra)) {
+                sqlite3_close_v2(extra);
+                break;
+            }
+            sqlite3_busy_timeout(extra, 10000);
+            searchers.push_back(extra);
+        }
+        return searchers;
     }
 
     static std::string uriOf(const fs::path& path, const char* query) {
@@ -583,8 +634,28 @@ struct Library::Impl {
                     hit.bookUrl = hit.chapterUrl.substr(0, slash) + ".html";
             }
             // A chapter in two shelf books' contents belongs to the first.
-            docs->emplace(q.integer(0), std::move(hit));
+            docs->emplace(q.integer(0), Doc{std::move(hit)});
+            docsRanked = false;
         }
+    }
+
+    // Ranks every kept chapter in the order results are shown in (books by title, unknown titles
+    // last, then by address; chapters by place, unknown places last), so that a search sorts its
+    // thousands of hits by one number.
+    void rankDocs() {
+        std::vector<Doc*> all;
+        all.reserve(docs->size());
+        for (auto& [id, doc] : *docs) all.push_back(&doc);
+        auto key = [](const FulltextHit& h) {
+            return std::make_tuple(h.bookTitle.empty(), std::cref(h.bookTitle),
+                                   std::cref(h.bookUrl),
+                                   static_cast<unsigned>(h.chapterIndex),  // -1 goes last
+                                   std::cref(h.chapterUrl));
+        };
+        std::sort(all.begin(), all.end(),
+                  [&](const Doc* a, const Doc* b) { return key(a->hit) < key(b->hit); });
+        for (size_t i = 0; i < all.size(); ++i) all[i]->rank = static_cast<std::uint32_t>(i);
+        docsRanked = true;
     }
 
     bool evictOver(const std::string& keepStored) {
@@ -998,48 +1069,67 @@ FulltextResult Library::findText(std::string_view query, FulltextScope scope,
         d.docs.emplace();
         d.loadDocs(-1);
     }
-    Statement q(d.db, "SELECT rowid FROM chapter_fts WHERE chapter_fts MATCH ?");
-    q.bind(1, match);
-    std::vector<const FulltextHit*> matches;
-    while (q.step() == SQLITE_ROW) {
-        const auto it = d.docs->find(q.integer(0));
-        if (it == d.docs->end()) continue;
-        const FulltextHit& hit = it->second;
-        if (scope == FulltextScope::Book && hit.bookUrl != bookUrl) continue;
-        if (scope == FulltextScope::Shelf && !hit.onShelf) continue;
-        matches.push_back(&hit);
-    }
-    std::vector<FulltextHit> found;
-    result.matched = static_cast<int>(matches.size());
-    auto key = [](const FulltextHit& h) {
-        // Books of unknown title go after the named ones, in address order.
-        return std::make_tuple(h.bookTitle.empty(), std::cref(h.bookTitle), std::cref(h.bookUrl));
-    };
-    auto before = [&](const FulltextHit* a, const FulltextHit* b) {
-        if (key(*a) != key(*b)) return key(*a) < key(*b);
-        // Unknown places (-1) go last.
-        const unsigned ai = static_cast<unsigned>(a->chapterIndex);
-        const unsigned bi = static_cast<unsigned>(b->chapterIndex);
-        if (ai != bi) return ai < bi;
-        return a->chapterUrl < b->chapterUrl;
-    };
-    const size_t kept =
-        limit >= 0 ? std::min(matches.size(), static_cast<size_t>(limit)) : matches.size();
-    std::partial_sort(matches.begin(), matches.begin() + static_cast<std::ptrdiff_t>(kept),
-                      matches.end(), before);
-    for (size_t i = 0; i < kept; ++i) found.push_back(*matches[i]);
-
-    Statement text(d.db, "SELECT text FROM chapter_cache WHERE url=?");
-    for (FulltextHit& hit : found) {
-        if (text.reset().bind(1, d.stored(hit.chapterUrl)).step() != SQLITE_ROW) continue;
-        const std::string plain = fulltextPlainText(text.bytes(0));
-        if (std::optional<FulltextSnippet> s = fulltextSnippet(plain, query)) {
-            hit.snippet = std::move(s->text);
-            hit.hitBegin = s->hitBegin;
-            hit.hitEnd = s->hitEnd;
+    // A phrase is checked chapter by chapter, which on a large library takes longer than all the
+    // rest: the doc ids are cut into one stretch per connection, searched at once.
+    const std::vector<sqlite3*> helpers =
+        d.docs->size() >= kParallelSearchChapters ? d.searchConnections() : std::vector<sqlite3*>();
+    std::int64_t firstDoc = 0, lastDoc = -1;
+    {
+        // Two lookups in the doc_id index (min and max together would scan the table).
+        Statement range(d.db,
+                        "SELECT (SELECT min(doc_id) FROM chapter_cache), (SELECT max(doc_id) FROM "
+                        "chapter_cache)");
+        if (range.step() == SQLITE_ROW && !range.isNull(0)) {
+            firstDoc = range.integer(0);
+            lastDoc = range.integer(1);
         }
     }
-    result.hits = std::move(found);
+    const auto parts = static_cast<std::int64_t>(helpers.size()) + 1;
+    if (!d.docsRanked) d.rankDocs();
+    std::vector<std::vector<const Library::Impl::Doc*>> found(static_cast<size_t>(parts));
+    runOnConnections(d.db, helpers, [&](size_t part, sqlite3* db) {
+        const auto k = static_cast<std::int64_t>(part);
+        const std::int64_t span = lastDoc - firstDoc + 1;
+        Statement q(db,
+                    "SELECT rowid FROM chapter_fts WHERE chapter_fts MATCH ?1 AND rowid BETWEEN ?2 "
+                    "AND ?3");
+        q.bind(1, match)
+            .bind(2, firstDoc + span * k / parts)
+            .bind(3, firstDoc + span * (k + 1) / parts - 1);
+        while (q.step() == SQLITE_ROW) {
+            const auto it = d.docs->find(q.integer(0));
+            if (it == d.docs->end()) continue;
+            const FulltextHit& hit = it->second.hit;
+            if (scope == FulltextScope::Book && hit.bookUrl != bookUrl) continue;
+            if (scope == FulltextScope::Shelf && !hit.onShelf) continue;
+            found[part].push_back(&it->second);
+        }
+    });
+    std::vector<const Library::Impl::Doc*> matches;
+    for (const auto& some : found) matches.insert(matches.end(), some.begin(), some.end());
+    std::vector<FulltextHit> kept;
+    result.matched = static_cast<int>(matches.size());
+    const size_t shown =
+        limit >= 0 ? std::min(matches.size(), static_cast<size_t>(limit)) : matches.size();
+    std::partial_sort(matches.begin(), matches.begin() + static_cast<std::ptrdiff_t>(shown),
+                      matches.end(), [](auto* a, auto* b) { return a->rank < b->rank; });
+    for (size_t i = 0; i < shown; ++i) kept.push_back(matches[i]->hit);
+
+    // The snippets, every connection taking every n-th hit.
+    runOnConnections(d.db, helpers, [&](size_t part, sqlite3* db) {
+        Statement text(db, "SELECT text FROM chapter_cache WHERE url=?");
+        for (size_t i = part; i < kept.size(); i += helpers.size() + 1) {
+            FulltextHit& hit = kept[i];
+            if (text.reset().bind(1, d.stored(hit.chapterUrl)).step() != SQLITE_ROW) continue;
+            const std::string plain = fulltextPlainText(text.bytes(0));
+            if (std::optional<FulltextSnippet> s = fulltextSnippet(plain, query)) {
+                hit.snippet = std::move(s->text);
+                hit.hitBegin = s->hitBegin;
+                hit.hitEnd = s->hitEnd;
+            }
+        }
+    });
+    result.hits = std::move(kept);
     return result;
 }
 

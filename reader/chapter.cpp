@@ -48,13 +48,21 @@ size_t breakTagLength(std::string_view text, size_t at) {
 
 // The length of the blank at text[at] (a character start): ASCII white space, the ideographic
 // blank or a no-break space written as an entity; 0 for anything else.
-size_t blankLength(std::string_view text, size_t at) {
+size_t blankLengthAt(std::string_view text, size_t at) {
     if (isAsciiSpace(text[at])) return 1;
     if (text.substr(at, 2) == "\xA1\xA1") return 2;
     if (text[at] != '&') return 0;
     for (std::string_view entity : {"&nbsp;", "&#160;", "&#xa0;"})
         if (startsWithIgnoringCase(text, at, entity)) return entity.size();
     return 0;
+}
+
+// Called for every character of a chapter: every ASCII blank lies at or below ' ', so most
+// characters are turned away by one test without a call.
+inline size_t blankLength(std::string_view text, size_t at) {
+    const auto c = static_cast<unsigned char>(text[at]);
+    if (c > ' ' && c != '&' && c != 0xA1) return 0;
+    return blankLengthAt(text, at);
 }
 
 // The run without its leading and trailing blanks, walked character by character from its start.

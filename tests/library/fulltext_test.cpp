@@ -234,5 +234,76 @@ TEST_F(FulltextLibrary, ALibraryOfTheFirstVersionIsIndexedInSteps) {
     EXPECT_TRUE(library.lookupChapter(chapterUrl(1, 2), cleaning()));
 }
 
+TEST_F(FulltextLibrary, ALargeLibraryIsSearchedInStretchesWithNothingLostOrTwice) {
+    // Enough chapters that the search is shared among connections, put in as an older program
+    // left them so that no fsync per chapter slows the test.
+    constexpr int kBooks = 5, kChapters = 1000;
+    std::vector<std::pair<std::string, std::string>> expected;  // (book, chapter) addresses
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(file().c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, test::kFirstLibrarySchema, nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+        sqlite3_stmt* put = nullptr;
+        ASSERT_EQ(
+            sqlite3_prepare_v2(db, "INSERT INTO chapter_cache VALUES(?, ?, 1, ?, ?, 1, ?, ?, ?)",
+                               -1, &put, nullptr),
+            SQLITE_OK);
+        int order = 0;
+        for (int b = 1; b <= kBooks; ++b) {
+            for (int n = 1; n <= kChapters; ++n) {
+                const bool key = (b * kChapters + n) % 7 == 0;
+                const Bytes page = chapterPage("第" + std::to_string(n) + "章，" +
+                                               (key ? "他找到了钥匙。" : "他什么也没找到。"));
+                const Bytes compressed = compressPage(page);
+                const Text text = cleaning().textFromPage(page);
+                const std::string path =
+                    "/book/" + std::to_string(b) + "/" + std::to_string(n) + ".html";
+                if (key)
+                    expected.emplace_back(kSite + "/book/" + std::to_string(b) + ".html",
+                                          kSite + path);
+                sqlite3_bind_text(put, 1, path.c_str(), -1, SQLITE_TRANSIENT);
+                sqlite3_bind_int(put, 2, ++order);
+                sqlite3_bind_int64(put, 3, static_cast<sqlite3_int64>(page.size()));
+                sqlite3_bind_int64(put, 4, pageHash(page));
+                sqlite3_bind_text(put, 5, cleaning().signature().c_str(), -1, SQLITE_TRANSIENT);
+                sqlite3_bind_blob(put, 6, text.data(), static_cast<int>(text.size()),
+                                  SQLITE_TRANSIENT);
+                sqlite3_bind_blob(put, 7, compressed.data(), static_cast<int>(compressed.size()),
+                                  SQLITE_TRANSIENT);
+                ASSERT_EQ(sqlite3_step(put), SQLITE_DONE);
+                sqlite3_reset(put);
+            }
+        }
+        sqlite3_finalize(put);
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    Library library(file(), kSite);
+    ASSERT_EQ(library.state(), LibraryState::Open) << library.openProblem();
+    while (library.indexPendingChapters(1000) > 0) {
+    }
+    // Unnamed books in address order, their chapters likewise.
+    std::sort(expected.begin(), expected.end());
+    Urls urls;
+    for (const auto& e : expected) urls.push_back(e.second);
+    const FulltextResult all = library.findText("钥匙", FulltextScope::All, {}, -1);
+    EXPECT_EQ(all.matched, static_cast<int>(urls.size()));
+    EXPECT_EQ(urlsOf(all), urls);
+    for (const FulltextHit& hit : all.hits)
+        ASSERT_EQ(hit.snippet.substr(hit.hitBegin, hit.hitEnd - hit.hitBegin), "钥匙")
+            << hit.chapterUrl;
+    const FulltextResult first = library.findText("找到了钥匙", FulltextScope::All, {}, 3);
+    EXPECT_EQ(first.matched, static_cast<int>(urls.size()));
+    EXPECT_EQ(urlsOf(first), Urls(urls.begin(), urls.begin() + 3));
+    EXPECT_EQ(library.findText("没找到", FulltextScope::All, {}, 0).matched,
+              kBooks * kChapters - static_cast<int>(urls.size()));
+    EXPECT_EQ(library.findText("钥匙", FulltextScope::Book, kSite + "/book/3.html", -1).matched,
+              static_cast<int>(std::count_if(expected.begin(), expected.end(), [](const auto& e) {
+                  return e.first == kSite + "/book/3.html";
+              })));
+}
+
 }  // namespace
 }  // namespace novel
