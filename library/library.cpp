@@ -579,6 +579,17 @@ struct Library::Impl {
         return {};
     }
 
+    // Like transact, for bookkeeping that may go with a power cut but is never half made (the
+    // use order of kept chapters): committed without waiting for the disk, which a chapter switch
+    // would otherwise wait on.
+    template <typename Body>
+    LibraryResult transactUnflushed(const char* what, Body&& body) {
+        exec(db, "PRAGMA synchronous=NORMAL");
+        LibraryResult result = transact(what, std::forward<Body>(body));
+        exec(db, "PRAGMA synchronous=FULL");
+        return result;
+    }
+
     // --- the full-text index, kept in step inside the caller's transaction ---
 
     bool indexText(std::int64_t docId, std::string_view chapterText, bool remove) {
@@ -744,7 +755,7 @@ std::optional<CachedChapter> Library::lookupChapter(const std::string& url,
         const bool indexed = q.integer(7) != 0;
         const Text oldText = stale && indexed ? q.bytes(3) : Text();
         q.reset();
-        d.transact("保存章节缓存失败", [&] {
+        d.transactUnflushed("保存章节缓存失败", [&] {
             Statement use(d.db, stale
                                     ? "UPDATE chapter_cache SET use_order=(SELECT max(use_order)+1 "
                                       "FROM chapter_cache), text=?2, signature=?3, "

@@ -226,9 +226,11 @@ StyleSave saveReaderStyle(const fs::path& folder, const ReaderTemplates& current
 std::error_code writeReaderPage(const fs::path& file, const ReaderTemplates& templates,
                                 std::string_view chapterTitle, std::string_view chapterText,
                                 const ReaderLayout& layout) {
-    return writeFileAtomically(
-        file, buildReaderPage(templates.head, templates.bodyStyle, templates.script, chapterTitle,
-                              chapterText, layout));
+    // Written anew for every chapter shown: a chapter switch need not wait for the disk.
+    return writeFileAtomically(file,
+                               buildReaderPage(templates.head, templates.bodyStyle,
+                                               templates.script, chapterTitle, chapterText, layout),
+                               false);
 }
 
 }  // namespace novel

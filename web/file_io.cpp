@@ -69,7 +69,7 @@ Text readTextFile(const fs::path& path) {
     return bytes;
 }
 
-std::error_code writeFileAtomically(const fs::path& path, std::string_view bytes) {
+std::error_code writeFileAtomically(const fs::path& path, std::string_view bytes, bool flush) {
     std::error_code ec;
     if (path.has_parent_path()) {
         fs::create_directories(path.parent_path(), ec);
@@ -79,7 +79,7 @@ std::error_code writeFileAtomically(const fs::path& path, std::string_view bytes
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return lastError();
     ec = writeAll(fd, bytes);
-    if (!ec && ::fsync(fd) != 0) ec = lastError();
+    if (!ec && flush && ::fsync(fd) != 0) ec = lastError();
     if (::close(fd) != 0 && !ec) ec = lastError();
     if (!ec) fs::rename(temporary, path, ec);
     if (ec) {

@@ -21,7 +21,10 @@ Text readTextFile(const std::filesystem::path& path);
 // Creates the folders on the way, writes `bytes` to a temporary file in the target's folder,
 // flushes it to disk and renames it over the target. Returns the error that stopped it (the target
 // is then untouched and no temporary file is left).
-std::error_code writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+// `flush` false skips the wait for the disk, for files made again each time they are shown (the
+// reader's page): the rename still never shows half a file.
+std::error_code writeFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                                    bool flush = true);
 
 // Creates the folders on the way and makes `path` exist with `length` bytes (zeros when it grows).
 // It changes the file in place: a file whose content matters is written with writeFileAtomically.
