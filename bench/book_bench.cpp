@@ -57,6 +57,7 @@ int main() {
         site.notInPackage.insert(1 + static_cast<int>(random.below(kChapters)));
     httplib::Server server;
     server.new_task_queue = [] { return new httplib::ThreadPool(16); };
+    server.set_tcp_nodelay(true);  // as the demo site
     site.addRoutes(server);
     const int port = server.bind_to_any_port("127.0.0.1");
     std::thread serving([&] { server.listen_after_bind(); });

@@ -86,6 +86,8 @@ LoopbackServer::LoopbackServer(const std::function<void(httplib::Server&)>& rout
         std::lock_guard lock(mutex_);
         requests_.push_back(std::move(record));
     });
+    // As the demo site: no answer on a kept connection waits out the client's delayed ACK.
+    server_->set_tcp_nodelay(true);
     routes(*server_);
     port_ = server_->bind_to_any_port("127.0.0.1");
     if (port_ <= 0) throw std::runtime_error("loopback server: no port");
