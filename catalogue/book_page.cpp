@@ -7,6 +7,7 @@ namespace novel {
 
 void CurrentBook::setDetails(const BookPage& page) {
     txtPackageUrl = page.txtPackageUrl;
+    coverUrl = page.coverUrl;
     category = page.category;
     lastUpdate = page.lastUpdate;
     wordCount = page.wordCount;
@@ -62,6 +63,7 @@ BookPage parseBookPage(std::string_view page, const BrandWords& brandWords) {
     // the package itself sits under "packdown_txt_".
     book.txtPackageUrl =
         replaceText(textBetween(page, m.txtLeft, m.txtRight), "txtdown_", "packdown_txt_");
+    book.coverUrl = textBetween(page, "<div class=\"cover\"><img src=\"", "\"");
     // The first list item that starts with the century.
     book.lastUpdate = concatTexts("20", textBetween(page, "<li>20", "</li>"));
     book.wordCount = concatTexts(textBetween(page, m.wordCountLeft, m.wordUnit), m.wordUnit);

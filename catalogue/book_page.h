@@ -24,6 +24,7 @@ struct BookPage {
     Text title;          // from the keywords meta
     Text author;         // from the keywords meta
     Text txtPackageUrl;  // empty when the page has no TXT link
+    Text coverUrl;       // the cover image as the page links it; empty without one
     Text category;
     Text lastUpdate;  // "20" + the date; just "20" when the page lacks it
     Text wordCount;   // the count + "字"; just "字" when the page lacks it
@@ -42,6 +43,7 @@ struct CurrentBook {
     Text bookUrlStem;  // base of the chapter URLs
     Text tocUrl;
     Text txtPackageUrl;
+    Text coverUrl;  // as the book's page links it
     Text category;
     Text lastUpdate;
     Text wordCount;

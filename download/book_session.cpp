@@ -5,6 +5,7 @@
 #include <deque>
 
 #include "catalogue/book_page.h"
+#include "catalogue/site_urls.h"
 #include "download/book_download.h"
 #include "download/epub_writer.h"
 #include "reader/chapter.h"
@@ -45,24 +46,12 @@ void EngineChapterSource::cancelAll() {
     for (RequestId id : ids) engine_.cancel(id);
 }
 
-namespace {
+namespace {}  // namespace
 
-Text originOf(std::string_view url) {
-    const size_t scheme = url.find("://");
-    if (scheme == std::string_view::npos) return {};
-    const size_t path = url.find('/', scheme + 3);
-    return Text(url.substr(0, path));
+Text bookPageLink(std::string_view bookUrl, std::string_view link) {
+    const Text trimmed = trimBlanks(link);
+    return trimmed.empty() ? Text() : resolveUrl(trimBlanks(bookUrl), trimmed);
 }
-
-// A link of the book's page as a full address.
-Text resolveLink(std::string_view bookUrl, std::string_view link) {
-    link = std::string_view(link).substr(0, link.find_last_not_of(" \t\r\n") + 1);
-    if (link.empty() || link.find("://") != std::string_view::npos) return Text(link);
-    if (link.starts_with("/")) return concatTexts(originOf(bookUrl), link);
-    return concatTexts(bookUrl.substr(0, bookUrl.rfind('/') + 1), link);
-}
-
-}  // namespace
 
 BookInfo bookInfoFromPage(std::string_view bookUrl, std::string_view page) {
     BookInfo info;
@@ -71,11 +60,10 @@ BookInfo bookInfoFromPage(std::string_view bookUrl, std::string_view page) {
     info.author = meta.author;
     info.bookUrl = trimBlanks(bookUrl);
     info.chapterBaseUrl = bookUrlStem(info.bookUrl);
-    info.txtPackageUrl =
-        resolveLink(info.bookUrl, trimBlanks(parseBookPage(page, BrandWords{}).txtPackageUrl));
-    info.coverUrl =
-        resolveLink(info.bookUrl, viewBetween(page, "<div class=\"cover\"><img src=\"", "\""));
-    info.tocUrl = resolveLink(info.bookUrl, viewBetween(page, "CrbsLink\"><a href=\"", "\""));
+    const BookPage details = parseBookPage(page, BrandWords{});
+    info.txtPackageUrl = bookPageLink(info.bookUrl, details.txtPackageUrl);
+    info.coverUrl = bookPageLink(info.bookUrl, details.coverUrl);
+    info.tocUrl = bookPageLink(info.bookUrl, viewBetween(page, "CrbsLink\"><a href=\"", "\""));
     if (info.tocUrl.empty()) info.tocUrl = concatTexts(info.chapterBaseUrl, "/index.html");
     return info;
 }

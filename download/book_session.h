@@ -78,6 +78,8 @@ struct BookInfo {
 // The book's details from its page: title and author from the keywords meta, the TXT package, the
 // cover image and the table-of-contents link (the book's address + "/index.html" without one).
 BookInfo bookInfoFromPage(std::string_view bookUrl, std::string_view page);
+// A link as the book's page writes it, as a full address; empty for none.
+Text bookPageLink(std::string_view bookUrl, std::string_view link);
 
 struct BookSessionOptions {
     std::filesystem::path base;  // the folder that holds 下载小说

@@ -231,6 +231,7 @@ void DownloadWindow::startChosenDownload() {
                                   ? Text(info.tocUrl.substr(0, info.tocUrl.rfind('/')))
                                   : bookUrlStem(info.bookUrl);
     info.txtPackageUrl = trimBlanks(book.txtPackageUrl);
+    info.coverUrl = bookPageLink(info.bookUrl, book.coverUrl);
 
     std::error_code ec;
     sessionOptions_.base = std::filesystem::current_path(ec);

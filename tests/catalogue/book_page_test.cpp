@@ -9,6 +9,7 @@ namespace {
 
 const std::string kBookPage = toGbk(
     "<html><body><ul>\r\n"
+    "<div class=\"cover\"><img src=\"/covers/11.jpg\" width=\"100\" /></div>\r\n"
     "<li>2014-05-06 12:00</li><li>2099-01-01</li>\r\n"
     "<li>全文长度</li>\r\n\t\t\t\t<li>1523000字</li></ul>\r\n"
     "<table><tr><td>类\u3000\u3000别：</td><td><ul><li>作品类别</li>"
@@ -27,6 +28,7 @@ const BrandWords kWords{"demobook", toGbk("演示书城"), toGbk("演 示 书 �
 TEST(BookPage, Details) {
     const BookPage b = parseBookPage(kBookPage, kWords);
     EXPECT_EQ(b.txtPackageUrl, "http://s/modules/article/packdown_txt_11.php");
+    EXPECT_EQ(b.coverUrl, "/covers/11.jpg");
     EXPECT_EQ(b.lastUpdate, "2014-05-06 12:00");
     EXPECT_EQ(toUtf8(b.wordCount), "1523000字");
     EXPECT_EQ(toUtf8(b.category), "玄幻魔法");
@@ -36,6 +38,7 @@ TEST(BookPage, Details) {
 TEST(BookPage, MissingPage) {
     const BookPage b = parseBookPage("", kWords);
     EXPECT_EQ(b.txtPackageUrl, "");
+    EXPECT_EQ(b.coverUrl, "");
     EXPECT_EQ(b.lastUpdate, "20");
     EXPECT_EQ(toUtf8(b.wordCount), "字");
     EXPECT_EQ(b.category, "");

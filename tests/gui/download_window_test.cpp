@@ -120,6 +120,7 @@ CurrentBook siteBook(const test::LoopbackServer& server) {
     book.bookUrlStem = bookUrlStem(book.bookUrl);
     book.tocUrl = tocUrlOf(book.bookUrl);
     book.txtPackageUrl = server.url("/modules/article/packdown_txt_7.txt");
+    book.coverUrl = "/cover.jpg";  // as the book's page links it
     return book;
 }
 
@@ -474,6 +475,9 @@ class DownloadWindowTest : public QObject {
             // An EPUB has no earlier TXT to draw on: the second run finds the pages kept.
             const std::vector<int> asked = run == 0 ? std::vector<int>{4, 6} : std::vector<int>();
             QCOMPARE(sorted(site.pageRequests()), asked);
+            const auto requests = server.requests();
+            QVERIFY(std::any_of(requests.begin(), requests.end(),
+                                [](const auto& r) { return r.target == "/cover.jpg"; }));
         }
         QCOMPARE(filesUnder(cwd() / "下载小说"),
                  std::vector<fs::path>{fs::path("测试之书/测试之书.epub")});
