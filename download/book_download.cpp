@@ -98,7 +98,7 @@ namespace {
 
 void cleanBookTextWith(Text* text, const BrandWords& brand, const AdSentenceRemover& ads) {
     // The sentences first, while their addresses can still be told from ordinary words.
-    *text = ads.remove(*text);
+    ads.removeIn(text);
     for (std::string_view word : {std::string_view("Www."), std::string_view(brand.latin),
                                   std::string_view(".com"), std::string_view(brand.chinese)}) {
         if (!word.empty()) replaceTextInPlace(text, word);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstring>
 #include <optional>
 
 #include "web/gbk.h"
@@ -168,10 +169,16 @@ struct Matcher {
 
 Text AdSentenceRemover::remove(std::string_view input) const {
     Text text(input);
+    removeIn(&text);
+    return text;
+}
+
+void AdSentenceRemover::removeIn(Text* textPtr) const {
+    Text& text = *textPtr;
+    std::vector<std::pair<size_t, size_t>> cuts;  // the sentences found, in order
     for (const Pattern& pattern : patterns_) {
         const Matcher m{text, brandWords_};
-        Text out;
-        size_t copied = 0;
+        cuts.clear();
         int from = 1;
         while (true) {
             const int hit = findText(text, pattern.words[0], from, true);
@@ -184,16 +191,23 @@ Text AdSentenceRemover::remove(std::string_view input) const {
                 from = hit + static_cast<int>(charLengthAt(text, at));
                 continue;
             }
-            out.append(text, copied, *start - copied);
-            copied = *end;
+            // A sentence may open inside one just found (a pattern of site.ini that ends on no
+            // sentence end): what is already cut is not cut again.
+            cuts.emplace_back(cuts.empty() ? *start : std::max(*start, cuts.back().second), *end);
             from = static_cast<int>(*end) + 1;
             if (*end >= text.size()) break;
         }
-        if (copied == 0) continue;
-        out.append(text, copied);
-        text = std::move(out);
+        if (cuts.empty()) continue;
+        // The text closes up over the cuts in place: a book is tens of megabytes.
+        size_t write = cuts[0].first;
+        for (size_t k = 0; k < cuts.size(); ++k) {
+            const size_t keepFrom = cuts[k].second;
+            const size_t keepTo = k + 1 < cuts.size() ? cuts[k + 1].first : text.size();
+            std::memmove(text.data() + write, text.data() + keepFrom, keepTo - keepFrom);
+            write += keepTo - keepFrom;
+        }
+        text.resize(write);
     }
-    return text;
 }
 
 Text removeAdSentences(std::string_view text, const BrandWords& brandWords) {

@@ -31,6 +31,8 @@ class AdSentenceRemover {
     // pattern from the first thing after the blanks that start the sentence), in one pass per
     // pattern. A sentence never spans a line break.
     Text remove(std::string_view text) const;
+    // The same, in place.
+    void removeIn(Text* text) const;
 
     struct Pattern;
 

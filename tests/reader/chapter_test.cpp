@@ -6,8 +6,8 @@
 #include <limits>
 #include <vector>
 
-#include "reader/font_faces.h"
 #include "reader/ad_sentences.h"
+#include "reader/font_faces.h"
 #include "web/gbk.h"
 
 namespace novel {
@@ -77,6 +77,14 @@ TEST(Chapter, AdvertisingSentencesGoWithOrWithoutTheirAddress) {
     words.adSentences = {toGbk("手机用户请访问*阅读。"), toGbk("* ")};  // the second has no words
     EXPECT_EQ(toUtf8(cleanChapterText(toGbk("甲手机用户请访问 m.demobook.com 阅读。乙"), words)),
               "甲乙");
+    // One made of an address alone: the second sentence opens inside the first, and nothing is
+    // written twice. In place, a book's text comes out the same.
+    words.adSentences = {"*m.x.cn"};
+    const AdSentenceRemover remover(words);
+    EXPECT_EQ(remover.remove("m.x.cn m.x.cn\nok m.x.cn"), "\nok m.x.cn");
+    Text book = "a\nm.x.cn m.x.cn\n";
+    remover.removeIn(&book);
+    EXPECT_EQ(book, "a\n\n");
 }
 
 TEST(Chapter, TextIsSanitizedAfterCleaning) {
