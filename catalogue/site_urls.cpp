@@ -124,9 +124,14 @@ Text joinUrl(const UrlParts& p, std::string_view path) {
 }
 
 bool hasDotSegment(std::string_view path) {
-    for (const Text& segment : splitText(path, "/"))
+    // Segment by segment without copies: it runs for every chapter link of a contents page.
+    for (size_t begin = 0; begin <= path.size();) {
+        const size_t end = std::min(path.find('/', begin), path.size());
+        const std::string_view segment = path.substr(begin, end - begin);
         if (segment == "." || segment == "..") return true;
-    return path == "." || path == ".." || path.ends_with("/.") || path.ends_with("/..");
+        begin = end + 1;
+    }
+    return false;
 }
 
 Text lowerAsciiText(std::string_view s) {
@@ -204,6 +209,9 @@ Text resolveUrl(std::string_view base, std::string_view reference) {
 }
 
 Text chapterUrlFor(std::string_view bookUrlStem, std::string_view href) {
+    // Most links are a bare file name: joined at once, without taking the link apart.
+    if (href.find_first_of(":/?#") == std::string_view::npos && href != "." && href != "..")
+        return concatTexts(bookUrlStem, "/", href);
     const UrlParts r = splitUrl(href);
     // A plain name keeps the join used from the start, byte for byte.
     if (!r.scheme && !r.authority && !r.path.starts_with('/') && !hasDotSegment(r.path))
