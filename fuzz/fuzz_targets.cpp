@@ -91,6 +91,9 @@ void textPrimitives(std::string_view input) {
     auto p = parts(input, 3);
     const std::string_view text = p[0], a = p[1], b = p[2];
 
+    // The conversion table answers as iconv, which it is made from.
+    check(toUtf8(input) == detail::toUtf8WithIconv(input));
+
     int found = findText(text, a, 1, true);
     check(found == -1 || (found >= 1 && static_cast<size_t>(found) <= text.size()));
     checkScanWidths(text, a);

@@ -33,6 +33,12 @@ inline size_t charLengthAt(std::string_view text, size_t i) {
 // silently.
 std::string toUtf8(std::string_view gbk);
 
+namespace detail {
+// The same conversion by iconv alone: what toUtf8's table is made from, for the tests to hold it
+// to.
+std::string toUtf8WithIconv(std::string_view gbk);
+}  // namespace detail
+
 // UTF-8 -> GBK. A character GBK cannot hold (or broken UTF-8) becomes "?".
 std::string toGbk(std::string_view utf8);
 

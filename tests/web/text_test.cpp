@@ -35,6 +35,30 @@ TEST(GbkConversion, RoundTripsAndMarksBrokenBytes) {
     EXPECT_EQ(textOf(std::string("ab\0cd", 5)), "ab");
 }
 
+TEST(GbkConversion, TheTableConvertsAsIconvDoes) {
+    // Every byte alone, at the end and before another; every lead byte with every byte after it.
+    for (int b = 0; b < 256; ++b) {
+        const std::string one(1, static_cast<char>(b));
+        for (const std::string& s : {one, one + "a", "a" + one, one + one})
+            ASSERT_EQ(toUtf8(s), detail::toUtf8WithIconv(s)) << b;
+    }
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        for (int trail = 0; trail < 256; ++trail) {
+            const std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
+            ASSERT_EQ(toUtf8(pair + "x"), detail::toUtf8WithIconv(pair + "x"))
+                << lead << " " << trail;
+        }
+    }
+    // Random bytes, long enough to grow the output past its first guess.
+    std::mt19937 random(7);
+    std::string noise;
+    for (int i = 0; i < 200000; ++i)
+        noise += static_cast<char>(random() % 3 ? 0x80 + random() % 128 : random() % 256);
+    EXPECT_EQ(toUtf8(noise), detail::toUtf8WithIconv(noise));
+    const std::string strays(5000, '\x80');  // each becomes three bytes
+    EXPECT_EQ(toUtf8(strays), detail::toUtf8WithIconv(strays));
+}
+
 TEST(FindText, NeverStartsOnATrailByte) {
     // 0x81 0x57 is one character whose trail byte happens to be 'W'.
     const Text text = "\x81\x57WW.com";
