@@ -3,12 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
-#include "library/first_schema.h"
-
 #include "library/fulltext.h"
 #include "library/library.h"
-#include "library/page_store.h"
+#include "library/library_fixtures.h"
 #include "support/temp_dir.h"
 #include "web/gbk.h"
 
@@ -16,14 +13,11 @@ namespace novel {
 namespace {
 namespace fs = std::filesystem;
 
-const std::string kSite = "http://127.0.0.1:8000";
+using test::chapterPage;
+const std::string& kSite = test::kLibrarySite;
 
 ChapterCleaning cleaning() {
-    return ChapterCleaning::fromConfig(SiteConfig{});
-}
-
-Bytes chapterPage(const std::string& utf8Text) {
-    return toGbk("<html><div id=\"text_area\">" + utf8Text + "</div></html>");
+    return test::demoCleaning();
 }
 
 std::string chapterUrl(int book, int n) {
@@ -182,36 +176,10 @@ TEST_F(FulltextLibrary, HitsComeByBookInChapterOrderWithinTheirScope) {
 }
 
 TEST_F(FulltextLibrary, ALibraryOfTheFirstVersionIsIndexedInSteps) {
-    {
-        // The first schema, as an older program left it, with two kept chapters.
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(file().c_str(), &db), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(db, test::kFirstLibrarySchema, nullptr, nullptr, nullptr),
-                  SQLITE_OK);
-        sqlite3_stmt* put = nullptr;
-        ASSERT_EQ(
-            sqlite3_prepare_v2(db, "INSERT INTO chapter_cache VALUES(?, ?, 1, ?, ?, 1, ?, ?, ?)",
-                               -1, &put, nullptr),
-            SQLITE_OK);
-        for (int n = 1; n <= 3; ++n) {
-            const Bytes page = chapterPage("旧书库里的第" + std::to_string(n) + "章");
-            const Bytes compressed = compressPage(page);
-            const Text text = cleaning().textFromPage(page);
-            const std::string url = "/book/1/" + std::to_string(n) + ".html";
-            sqlite3_bind_text(put, 1, url.c_str(), -1, SQLITE_TRANSIENT);
-            sqlite3_bind_int(put, 2, n);
-            sqlite3_bind_int64(put, 3, static_cast<sqlite3_int64>(page.size()));
-            sqlite3_bind_int64(put, 4, pageHash(page));
-            sqlite3_bind_text(put, 5, cleaning().signature().c_str(), -1, SQLITE_TRANSIENT);
-            sqlite3_bind_blob(put, 6, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_blob(put, 7, compressed.data(), static_cast<int>(compressed.size()),
-                              SQLITE_TRANSIENT);
-            ASSERT_EQ(sqlite3_step(put), SQLITE_DONE);
-            sqlite3_reset(put);
-        }
-        sqlite3_finalize(put);
-        sqlite3_close(db);
-    }
+    // As an older program left it, with three kept chapters.
+    ASSERT_TRUE(test::writeFirstVersionLibrary(file(), {{"/book/1/1.html", "旧书库里的第1章"},
+                                                        {"/book/1/2.html", "旧书库里的第2章"},
+                                                        {"/book/1/3.html", "旧书库里的第3章"}}));
     Library library(file(), kSite);
     ASSERT_EQ(library.state(), LibraryState::Open) << library.openProblem();
     EXPECT_EQ(library.fulltextProgress().total, 3);
@@ -239,47 +207,19 @@ TEST_F(FulltextLibrary, ALargeLibraryIsSearchedInStretchesWithNothingLostOrTwice
     // left them so that no fsync per chapter slows the test.
     constexpr int kBooks = 5, kChapters = 1000;
     std::vector<std::pair<std::string, std::string>> expected;  // (book, chapter) addresses
-    {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(file().c_str(), &db), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(db, test::kFirstLibrarySchema, nullptr, nullptr, nullptr),
-                  SQLITE_OK);
-        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-        sqlite3_stmt* put = nullptr;
-        ASSERT_EQ(
-            sqlite3_prepare_v2(db, "INSERT INTO chapter_cache VALUES(?, ?, 1, ?, ?, 1, ?, ?, ?)",
-                               -1, &put, nullptr),
-            SQLITE_OK);
-        int order = 0;
-        for (int b = 1; b <= kBooks; ++b) {
-            for (int n = 1; n <= kChapters; ++n) {
-                const bool key = (b * kChapters + n) % 7 == 0;
-                const Bytes page = chapterPage("第" + std::to_string(n) + "章，" +
-                                               (key ? "他找到了钥匙。" : "他什么也没找到。"));
-                const Bytes compressed = compressPage(page);
-                const Text text = cleaning().textFromPage(page);
-                const std::string path =
-                    "/book/" + std::to_string(b) + "/" + std::to_string(n) + ".html";
-                if (key)
-                    expected.emplace_back(kSite + "/book/" + std::to_string(b) + ".html",
-                                          kSite + path);
-                sqlite3_bind_text(put, 1, path.c_str(), -1, SQLITE_TRANSIENT);
-                sqlite3_bind_int(put, 2, ++order);
-                sqlite3_bind_int64(put, 3, static_cast<sqlite3_int64>(page.size()));
-                sqlite3_bind_int64(put, 4, pageHash(page));
-                sqlite3_bind_text(put, 5, cleaning().signature().c_str(), -1, SQLITE_TRANSIENT);
-                sqlite3_bind_blob(put, 6, text.data(), static_cast<int>(text.size()),
-                                  SQLITE_TRANSIENT);
-                sqlite3_bind_blob(put, 7, compressed.data(), static_cast<int>(compressed.size()),
-                                  SQLITE_TRANSIENT);
-                ASSERT_EQ(sqlite3_step(put), SQLITE_DONE);
-                sqlite3_reset(put);
-            }
+    std::vector<std::pair<std::string, std::string>> chapters;
+    for (int b = 1; b <= kBooks; ++b) {
+        for (int n = 1; n <= kChapters; ++n) {
+            const bool key = (b * kChapters + n) % 7 == 0;
+            const std::string path =
+                "/book/" + std::to_string(b) + "/" + std::to_string(n) + ".html";
+            chapters.emplace_back(path, "第" + std::to_string(n) + "章，" +
+                                            (key ? "他找到了钥匙。" : "他什么也没找到。"));
+            if (key)
+                expected.emplace_back(kSite + "/book/" + std::to_string(b) + ".html", kSite + path);
         }
-        sqlite3_finalize(put);
-        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
     }
+    ASSERT_TRUE(test::writeFirstVersionLibrary(file(), chapters));
     Library library(file(), kSite);
     ASSERT_EQ(library.state(), LibraryState::Open) << library.openProblem();
     while (library.indexPendingChapters(1000) > 0) {

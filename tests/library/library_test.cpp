@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
-#include "library/first_schema.h"
 
 #include <fstream>
 
 #include "catalogue/book_page.h"
 #include "library/library.h"
+#include "library/library_fixtures.h"
 #include "library/library_path.h"
 #include "library/page_store.h"
 #include "library/shelf_update.h"
@@ -20,15 +20,9 @@ namespace novel {
 namespace {
 namespace fs = std::filesystem;
 
-const std::string kSite = "http://127.0.0.1:8000";
-
-ChapterCleaning demoCleaning() {
-    return ChapterCleaning::fromConfig(SiteConfig{});
-}
-
-Bytes chapterPage(const std::string& utf8Text) {
-    return toGbk("<html><div id=\"text_area\">" + utf8Text + "</div></html>");
-}
+using test::chapterPage;
+using test::demoCleaning;
+const std::string& kSite = test::kLibrarySite;
 
 std::string chapterUrl(int n) {
     return kSite + "/book/1/" + std::to_string(n) + ".html";
